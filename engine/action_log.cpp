@@ -1,0 +1,42 @@
+// The action log's operations. Appends set the pane's whole text, as the pane
+// offers nothing finer; the size cap bounds what that costs.
+#include <string>
+#include <string_view>
+
+#include "engine/modGeneral.h"
+
+namespace modGeneral {
+
+std::size_t character_count(const std::string& text) {
+  std::size_t count = 0;
+  for (const char c : text) {
+    // Continuation bytes (10xxxxxx) belong to the character before them.
+    count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }
+  return count;
+}
+
+std::size_t TextPane::length() const { return character_count(text()); }
+
+void log_append(TextPane& log, std::string_view line) {
+  std::string text = log.text();
+  text.reserve(text.size() + line.size() + 2);
+  text.append(line).append("\r\n");
+  log.set_text(text);
+}
+
+void log_replace(TextPane& log, std::string_view line) {
+  log.set_text(std::string(line) + "\r\n");
+}
+
+void log_size_check(TextPane& log) {
+  if (log.length() > kLogCap) log_replace(log, kLogClearedLine);
+}
+
+void log_keep_end_in_view(TextPane& log) {
+  const auto length = log.length();
+  log.set_selection_start(length > 0 ? length - 1 : 0);
+  log.set_selection_length(1);
+}
+
+}  // namespace modGeneral

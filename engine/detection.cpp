@@ -1,0 +1,191 @@
+// The detection pass: one walk over the script's entries shared by the poll,
+// menu and validate modes.
+#include <exception>
+#include <string>
+#include <string_view>
+
+#include "engine/modGeneral.h"
+
+namespace modGeneral {
+
+namespace {
+
+// Finds a key at or after a position, remembering its last answer. The walk
+// asks for "exec:" and "menurun:" at or after every entry; without the memory,
+// a script with no "menurun:" at all is searched to its end once per entry.
+class KeyFinder {
+ public:
+  KeyFinder(std::string_view script, std::string_view key) : script_(script), key_(key) {}
+
+  std::size_t at_or_after(std::size_t from) {
+    const bool still_valid = searched_ && from >= from_ && (found_ == 0 || from <= found_);
+    if (!still_valid) {
+      found_ = find_key(script_, key_, from);
+      searched_ = true;
+    }
+    from_ = from;
+    return found_;
+  }
+
+ private:
+  std::string_view script_;
+  std::string_view key_;
+  bool searched_ = false;
+  std::size_t from_ = 0;
+  std::size_t found_ = 0;
+};
+
+// Ends the walk after a check's message; the report keeps what it has so far.
+struct CheckFailed {};
+
+class Pass {
+ public:
+  Pass(Context& context, Mode mode) : context_(context), mode_(mode) {}
+
+  std::string run(std::string_view given_text) {
+    if (mode_ == Mode::menu) {
+      context_.run_item.set_caption({});
+      context_.run_item.set_tag({});
+    }
+    const std::string script =
+        mode_ == Mode::validate ? std::string(given_text) : context_.settings.read(kAdvanced);
+    if (script.empty()) return {};
+
+    report_ = "Starting validation...\r\n\r\n";
+    const auto ignore_list = get_ignore_list(script);
+    if (!ignore_list.empty()) report_ += "Ignoring drives: " + ignore_list + "\r\n\r\n";
+
+    if (mode_ != Mode::validate) {
+      auto roots = get_drive_strings(context_.drives);
+      if (!ignore_list.empty()) roots = remove_ignored_roots(roots, ignore_list);
+      snapshot_ = get_labelled_drives(context_.drives, roots);
+      if (mode_ == Mode::poll) {
+        if (snapshot_ == context_.last_drive_snapshot) return {};
+        context_.last_drive_snapshot = snapshot_;
+      }
+    }
+
+    try {
+      walk(script);
+      report_ += "Validation complete\r\n\r\n";
+    } catch (const CheckFailed&) {
+    } catch (const std::exception& e) {
+      // Nothing in the walk is expected to throw; if it does (out of memory),
+      // the pass reports it like any other failure rather than take the
+      // program down from inside a timer or button handler.
+      report_error(e.what());
+    }
+    return report_;
+  }
+
+ private:
+  void walk(std::string_view script) {
+    KeyFinder labels(script, kLabelKey);
+    KeyFinder execs(script, kExecKey);
+    KeyFinder menus(script, kMenuRunKey);
+
+    for (auto label_at = labels.at_or_after(1); label_at > 0;) {
+      report_ += "Processing first entry...\r\n";
+      const auto next_label_at = labels.at_or_after(label_at + 1);
+      const auto exec_at = execs.at_or_after(label_at);
+      const auto menu_at = menus.at_or_after(label_at);
+
+      const auto label = read_line_value(script, label_at + kLabelKey.size());
+      report_ += "  label=" + label + "\r\n";
+      const auto exec = exec_at > 0 ? read_line_value(script, exec_at + kExecKey.size()) : "";
+      report_ += "  execute=" + exec + "\r\n";
+
+      if (exec_at == 0 || (next_label_at > 0 && next_label_at < exec_at)) {
+        fail_check(kExecMissingError);
+      }
+      if (label.empty() || exec.empty()) fail_check(kBlankError);
+
+      std::string menu;
+      if (menu_at > 0 && (next_label_at == 0 || menu_at < next_label_at)) {
+        menu = read_line_value(script, menu_at + kMenuRunKey.size());
+        report_ += "  menu run=" + menu + "\r\n";
+      }
+
+      if (mode_ == Mode::validate) {
+        report_ += "Entry seems okay\r\n\r\n";
+      } else {
+        const auto match = find_drive_for_label(snapshot_, label);
+        if (!match.empty()) {
+          const auto root = match.substr(0, 3);
+          if (mode_ == Mode::poll) {
+            poll_actions(label, exec, root);
+          } else {
+            menu_actions(label, menu, root);
+          }
+        }
+      }
+      label_at = next_label_at;
+    }
+  }
+
+  void poll_actions(const std::string& label, const std::string& exec, const std::string& root) {
+    TextPane& log = context_.action_log;
+    log_size_check(log);
+    log_append(log, "Detected USB device labeled '" + label + "' on " + root);
+    log_keep_end_in_view(log);
+    const auto error =
+        execute_logged(context_, make_launch_request(context_.drives, exec, root, label));
+    if (!error.empty()) report_ += error + "\r\n";
+    log_append(log, kIgnoringLine);
+  }
+
+  void menu_actions(const std::string& label, const std::string& menu, const std::string& root) {
+    context_.run_item.set_caption("Run script for " + label + " on " + root);
+    context_.run_item.set_tag(make_launch_request(context_.drives, menu, root, label));
+  }
+
+  void report_error(std::string_view text) {
+    report_.append(text).append("\r\n");
+    log_append(context_.action_log, std::string(kErrorPrefix) + std::string(text));
+  }
+
+  [[noreturn]] void fail_check(std::string_view message) {
+    report_error(message);
+    throw CheckFailed{};
+  }
+
+  Context& context_;
+  Mode mode_;
+  std::string snapshot_;
+  std::string report_;
+};
+
+}  // namespace
+
+std::string run_detection(Context& context, Mode mode, std::string_view text) {
+  return Pass(context, mode).run(text);
+}
+
+LaunchRequest make_launch_request(DriveApi& drives, std::string_view command,
+                                  std::string_view root, std::string_view label) {
+  LaunchRequest request;
+  request.command = substitute_placeholders(command, root, label);
+  request.root = std::string(root);
+  request.letter = std::string(root.substr(0, 1));
+  request.label = std::string(label);
+  if (!request.command.empty()) {
+    auto location = drives.locate(root);
+    request.mount_point = std::move(location.mount_point);
+    request.device = std::move(location.device);
+  }
+  return request;
+}
+
+std::string execute_logged(Context& context, const LaunchRequest& request) {
+  log_append(context.action_log, std::string(kExecutingPrefix) + request.command);
+  std::string error;
+  if (!context.launcher.launch(request, &error)) {
+    if (error.empty()) error = "the command could not be started";
+    log_append(context.action_log, std::string(kErrorPrefix) + error);
+    return error;
+  }
+  return {};
+}
+
+}  // namespace modGeneral
+

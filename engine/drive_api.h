@@ -1,0 +1,57 @@
+// The engine's only view of the machine's drives.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace modGeneral {
+
+/// Drive type codes, as the classic drive-type query reports them.
+enum DriveType : unsigned {
+  DRIVE_UNKNOWN = 0,
+  DRIVE_NO_ROOT_DIR = 1,
+  DRIVE_REMOVABLE = 2,
+  DRIVE_FIXED = 3,
+  DRIVE_REMOTE = 4,
+  DRIVE_CDROM = 5,
+  DRIVE_RAMDISK = 6,
+};
+
+/// Where a drive root lives on the machine. On Windows the mount point is the
+/// root itself and the device is empty.
+struct DriveLocation {
+  std::string mount_point;
+  std::string device;
+};
+
+/// The three drive queries the engine needs, shaped after the kernel32 calls
+/// they stand for so each platform layer can keep the same contract.
+class DriveApi {
+ public:
+  virtual ~DriveApi() = default;
+
+  /// Lists the drive roots as 4-byte records ("E:\" and a NUL) followed by one
+  /// more NUL. With `length` 0 (buffer may be null) returns the number of bytes
+  /// needed, the final NUL included. Otherwise writes into `buffer` and returns
+  /// the number of bytes written without the final NUL; when `length` is too
+  /// small, writes nothing and returns the number of bytes needed. 0 on failure.
+  virtual std::size_t logical_drive_strings(std::size_t length, char* buffer) = 0;
+
+  /// Reads the volume label behind `root` (3 bytes, "E:\"). The label is UTF-8
+  /// and may be empty. std::nullopt when the volume cannot be read: no medium,
+  /// not ready, no such root.
+  virtual std::optional<std::string> volume_label(std::string_view root) = 0;
+
+  /// One of the DriveType codes for `root`.
+  virtual unsigned drive_type(std::string_view root) = 0;
+
+  /// Where `root` is mounted, for the environment of launched commands and for
+  /// showing the user. The default suits platforms with real drive letters.
+  virtual DriveLocation locate(std::string_view root) {
+    return DriveLocation{std::string(root), std::string()};
+  }
+};
+
+}  // namespace modGeneral

@@ -1,0 +1,124 @@
+// Drive enumeration: the drive root list, labels, the snapshot and the editor's rows.
+// Every call asks the platform afresh; nothing is cached.
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "engine/modGeneral.h"
+
+namespace modGeneral {
+
+namespace {
+
+constexpr std::size_t kRecordSize = 4;
+constexpr std::size_t kRootSize = 3;
+// What an unreadable volume gives: the blank buffer the label was to be read into.
+constexpr std::string_view kBlankLabel = "              ";
+
+bool is_blank(std::string_view text) {
+  return text.find_first_not_of(' ') == std::string_view::npos;
+}
+
+std::string upper_root(std::string_view root) {
+  std::string upper(root);
+  for (auto& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
+}
+
+// Calls `visit` with each root of a drive root list, stopping at the first
+// record that starts with a NUL or at the end of the text.
+template <typename Visit>
+void for_each_root(std::string_view roots, Visit visit) {
+  for (std::size_t at = 0; at < roots.size() && roots[at] != '\0'; at += kRecordSize) {
+    visit(roots.substr(at, kRootSize));
+  }
+}
+
+}  // namespace
+
+std::string get_drive_strings(DriveApi& drives) {
+  // A drive that arrives between the sizing call and the real call makes the
+  // buffer too small; ask again rather than report "no drives" for one pass,
+  // which would rerun every entry on the pass after.
+  std::size_t needed = drives.logical_drive_strings(0, nullptr);
+  for (int attempt = 0; attempt < 4 && needed > 0; ++attempt) {
+    std::string buffer(needed, '\0');
+    const auto written = drives.logical_drive_strings(buffer.size(), buffer.data());
+    if (written == 0) return {};
+    if (written < buffer.size()) return buffer;
+    needed = written;
+  }
+  return {};
+}
+
+std::string get_volume_info(DriveApi& drives, std::string_view root) {
+  const auto read = drives.volume_label(root);
+  if (!read) return std::string(kBlankLabel);
+  std::string label = read->substr(0, read->find('\0'));
+  if (is_blank(label)) return std::string(kNoLabel);
+  return label;
+}
+
+std::string get_labelled_drives(DriveApi& drives, std::string_view roots) {
+  std::string snapshot;
+  for_each_root(roots, [&](std::string_view root) {
+    // The volume is read before the type is asked, for every root.
+    const auto label = get_volume_info(drives, root);
+    if (is_blank(label)) return;
+    const auto type = drives.drive_type(root);
+    if (type != DRIVE_REMOVABLE && type != DRIVE_FIXED) return;
+    snapshot.append(upper_root(root)).append(" ").append(label).push_back('\0');
+  });
+  return snapshot;
+}
+
+void fill_drive_list(DriveApi& drives, std::string_view roots, DriveList& list) {
+  list.clear();
+  for_each_root(roots, [&](std::string_view root) {
+    const auto label = get_volume_info(drives, root);
+    if (is_blank(label) || label == kNoLabel) return;
+    const auto upper = upper_root(root);
+    list.add_row(label + " (" + upper + ")", upper);
+  });
+}
+
+std::string find_drive_for_label(std::string_view snapshot, std::string_view label) {
+  std::size_t at = 0;
+  while (at < snapshot.size()) {
+    auto end = snapshot.find('\0', at);
+    if (end == std::string_view::npos) end = snapshot.size();
+    const auto record = snapshot.substr(at, end - at);
+    at = end + 1;
+    if (record.size() < kRootSize + 1) continue;
+    const auto record_label = record.substr(kRootSize + 1);
+    if (label == kAnyLabel || record_label == label ||
+        (label == kNoLabel && record_label.empty())) {
+      return std::string(record);
+    }
+  }
+  return {};
+}
+
+std::string remove_ignored_roots(std::string_view roots, std::string_view ignore_list) {
+  std::string kept(roots);
+  std::size_t from = 0;
+  while (true) {
+    const auto comma = ignore_list.find(',', from);
+    const auto item = upper_root(ignore_list.substr(from, comma - from));
+    std::string filtered;
+    std::size_t at = 0;
+    for (; at < kept.size() && kept[at] != '\0'; at += kRecordSize) {
+      const auto record = std::string_view(kept).substr(at, kRecordSize);
+      if (record.substr(0, kRootSize) != item) filtered.append(record);
+    }
+    filtered.append(std::string_view(kept).substr(std::min(at, kept.size())));
+    kept = std::move(filtered);
+    if (comma == std::string_view::npos) break;
+    from = comma + 1;
+  }
+  return kept;
+}
+
+}  // namespace modGeneral

@@ -1,0 +1,1 @@
+# Windows platform layer (target `platform`).

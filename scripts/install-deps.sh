@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages listed in scripts/deps/*.txt that are missing.
+# Runs apt-get update only when something has to be installed.
+set -euo pipefail
+cd "$(dirname "$0")/deps"
+
+wanted=$(sed -e 's/#.*//' -- *.txt | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
+missing=()
+for pkg in $wanted; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$pkg" 2>/dev/null || true)
+  [ "$status" = installed ] || missing+=("$pkg")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,121 @@
+// In-memory stand-ins for the engine's seams: a machine whose drives a test
+// plugs and pulls, a launcher that records, a settings map, a text pane.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "engine/modGeneral.h"
+
+namespace kestrun::testing {
+
+/// A machine with drive letters. Drives are listed in letter order, as Windows does.
+class FakeMachine : public modGeneral::DriveApi {
+ public:
+  struct Drive {
+    std::string root;                  // "E:\"
+    std::optional<std::string> label;  // nullopt: the volume cannot be read
+    unsigned type = modGeneral::DRIVE_REMOVABLE;
+    std::string mount_point;
+    std::string device;
+  };
+
+  /// Plugs in (or replaces) the drive at `root`.
+  void plug(std::string root, std::optional<std::string> label,
+            unsigned type = modGeneral::DRIVE_REMOVABLE);
+  void pull(const std::string& root);
+  void relabel(const std::string& root, std::optional<std::string> label);
+  void set_location(const std::string& root, std::string mount_point, std::string device);
+  /// Makes listing the drives fail until cleared.
+  void fail_listing(bool fail) { listing_fails_ = fail; }
+
+  std::size_t logical_drive_strings(std::size_t length, char* buffer) override;
+  std::optional<std::string> volume_label(std::string_view root) override;
+  unsigned drive_type(std::string_view root) override;
+  modGeneral::DriveLocation locate(std::string_view root) override;
+
+  int label_reads = 0;
+  int type_reads = 0;
+  int listings = 0;
+
+ private:
+  const Drive* find(std::string_view root) const;
+  std::map<std::string, Drive> drives_;
+  bool listing_fails_ = false;
+};
+
+class FakeLauncher : public modGeneral::Launcher {
+ public:
+  bool launch(const modGeneral::LaunchRequest& request, std::string* error) override;
+
+  std::vector<modGeneral::LaunchRequest> launched;
+  /// Commands whose launch fails, with the words the "platform" gives.
+  std::map<std::string, std::string> failures;
+};
+
+class MemorySettings : public modGeneral::SettingsStore {
+ public:
+  using SettingsStore::read;
+  using SettingsStore::write;
+  std::string read(std::string_view app, std::string_view section, std::string_view key,
+                   std::string_view default_value) override;
+  bool write(std::string_view app, std::string_view section, std::string_view key,
+             std::string_view value, std::string* error) override;
+
+  std::map<std::tuple<std::string, std::string, std::string>, std::string> values;
+  /// When set, every write fails with this reason.
+  std::optional<std::string> write_error;
+  int reads = 0;
+};
+
+class MemoryPane : public modGeneral::TextPane {
+ public:
+  std::string text() const override { return text_; }
+  void set_text(const std::string& text) override;
+  std::size_t selection_start() const override { return selection_start_; }
+  void set_selection_start(std::size_t position) override;
+  void set_selection_length(std::size_t length) override;
+  std::size_t selection_length() const { return selection_length_; }
+
+ private:
+  std::string text_;
+  std::size_t selection_start_ = 0;
+  std::size_t selection_length_ = 0;
+};
+
+class RecordingRunItem : public modGeneral::RunItem {
+ public:
+  void set_caption(const std::string& caption) override { this->caption = caption; }
+  void set_tag(const modGeneral::LaunchRequest& tag) override { this->tag = tag; }
+
+  std::string caption;
+  modGeneral::LaunchRequest tag;
+};
+
+class RecordingDriveList : public modGeneral::DriveList {
+ public:
+  void clear() override { rows.clear(); }
+  void add_row(const std::string& row, const std::string&) override { rows.push_back(row); }
+
+  std::vector<std::string> rows;
+};
+
+/// All of the above wired into one engine context, for tests of whole passes.
+struct FakeWorld {
+  FakeMachine machine;
+  FakeLauncher launcher;
+  MemorySettings settings;
+  MemoryPane log;
+  RecordingRunItem run_item;
+  modGeneral::Context context{machine, launcher, settings, log, run_item, {}};
+
+  void store_script(const std::string& script);
+};
+
+/// Joins lines with CR LF after each, as the editor's text gives them.
+std::string crlf_lines(std::initializer_list<std::string_view> lines);
+
+}  // namespace kestrun::testing
