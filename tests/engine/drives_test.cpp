@@ -1,0 +1,161 @@
+// Drive enumeration against a fake machine: the root list, labels, the snapshot
+// and the editor's rows.
+#include <gtest/gtest.h>
+
+#include "engine/modGeneral.h"
+#include "tests/fakes/fake_machine.h"
+
+namespace {
+
+using kestrun::testing::FakeMachine;
+using kestrun::testing::RecordingDriveList;
+using modGeneral::DRIVE_CDROM;
+using modGeneral::DRIVE_FIXED;
+using modGeneral::DRIVE_RAMDISK;
+using modGeneral::DRIVE_REMOTE;
+using modGeneral::DRIVE_REMOVABLE;
+using modGeneral::DRIVE_UNKNOWN;
+using namespace std::string_literals;
+
+TEST(DriveStrings, AreFourByteRecordsAndAFinalNul) {
+  FakeMachine machine;
+  machine.plug("C:\\", "SYSTEM", DRIVE_FIXED);
+  machine.plug("D:\\", std::nullopt, DRIVE_CDROM);
+  machine.plug("E:\\", "PEN");
+  const auto roots = modGeneral::get_drive_strings(machine);
+  EXPECT_EQ(roots, "C:\\\0D:\\\0E:\\\0\0"s);
+  EXPECT_EQ(roots.size(), 13u);
+}
+
+TEST(DriveStrings, AreEmptyWhenListingFailsOrThereAreNoDrives) {
+  FakeMachine machine;
+  EXPECT_EQ(modGeneral::get_drive_strings(machine).find_first_not_of('\0'), std::string::npos);
+  machine.plug("E:\\", "PEN");
+  machine.fail_listing(true);
+  EXPECT_EQ(modGeneral::get_drive_strings(machine), "");
+  EXPECT_EQ(modGeneral::get_labelled_drives(machine, ""), "");
+}
+
+// A drive that arrives between the sizing call and the real call.
+class GrowingMachine : public FakeMachine {
+ public:
+  std::size_t logical_drive_strings(std::size_t length, char* buffer) override {
+    if (length > 0 && !grown_) {
+      grown_ = true;
+      plug("F:\\", "LATE");
+    }
+    return FakeMachine::logical_drive_strings(length, buffer);
+  }
+
+ private:
+  bool grown_ = false;
+};
+
+TEST(DriveStrings, ADriveArrivingMidListingIsNotReportedAsNoDrives) {
+  GrowingMachine machine;
+  machine.plug("E:\\", "PEN");
+  EXPECT_EQ(modGeneral::get_drive_strings(machine), "E:\\\0F:\\\0\0"s);
+}
+
+TEST(VolumeInfo, KeepsTheLabelAsTheVolumeCarriesIt) {
+  FakeMachine machine;
+  machine.plug("E:\\", " My Pen ");
+  machine.plug("F:\\", "");
+  machine.plug("G:\\", "   ");
+  machine.plug("H:\\", std::nullopt);
+  machine.plug("I:\\", "AB\0CD"s);
+  machine.plug("J:\\", "A label longer than thirteen characters");
+  EXPECT_EQ(modGeneral::get_volume_info(machine, "E:\\"), " My Pen ");
+  EXPECT_EQ(modGeneral::get_volume_info(machine, "F:\\"), "(no label)");
+  EXPECT_EQ(modGeneral::get_volume_info(machine, "G:\\"), "(no label)");
+  EXPECT_EQ(modGeneral::get_volume_info(machine, "H:\\").find_first_not_of(' '),
+            std::string::npos)
+      << "an unreadable volume gives a blank label";
+  EXPECT_FALSE(modGeneral::get_volume_info(machine, "H:\\").empty());
+  EXPECT_EQ(modGeneral::get_volume_info(machine, "I:\\"), "AB");
+  EXPECT_EQ(modGeneral::get_volume_info(machine, "J:\\"),
+            "A label longer than thirteen characters")
+      << "long labels are read whole, not treated as unreadable";
+  EXPECT_EQ(modGeneral::get_volume_info(machine, "Q:\\").find_first_not_of(' '),
+            std::string::npos);
+}
+
+TEST(Snapshot, HoldsReadableRemovableAndFixedDrivesInListOrder) {
+  FakeMachine machine;
+  machine.plug("C:\\", "SYSTEM", DRIVE_FIXED);
+  machine.plug("D:\\", "DISC", DRIVE_CDROM);
+  machine.plug("E:\\", "PEN");
+  machine.plug("F:\\", "", DRIVE_REMOVABLE);
+  machine.plug("G:\\", std::nullopt);
+  machine.plug("H:\\", "SHARE", DRIVE_REMOTE);
+  machine.plug("I:\\", "RAM", DRIVE_RAMDISK);
+  machine.plug("J:\\", "ODD", DRIVE_UNKNOWN);
+  machine.plug("K:\\", " spaced ", DRIVE_FIXED);
+  machine.plug("L:\\", "Sixteen chars ok", DRIVE_REMOVABLE);
+  const auto roots = modGeneral::get_drive_strings(machine);
+  EXPECT_EQ(modGeneral::get_labelled_drives(machine, roots),
+            "C:\\ SYSTEM\0E:\\ PEN\0F:\\ (no label)\0K:\\  spaced \0L:\\ Sixteen chars ok\0"s);
+}
+
+TEST(Snapshot, ReadsTheVolumeBeforeTheTypeOfEveryRoot) {
+  FakeMachine machine;
+  machine.plug("A:\\", std::nullopt, DRIVE_REMOVABLE);
+  machine.plug("D:\\", "DISC", DRIVE_CDROM);
+  const auto roots = modGeneral::get_drive_strings(machine);
+  modGeneral::get_labelled_drives(machine, roots);
+  EXPECT_EQ(machine.label_reads, 2);
+  EXPECT_EQ(machine.type_reads, 1) << "an unreadable volume is never asked its type";
+}
+
+TEST(Snapshot, UpperCasesRootsAndStopsAtTheFirstEmptyRecord) {
+  FakeMachine machine;
+  machine.plug("e:\\", "PEN");
+  machine.plug("f:\\", "OTHER");
+  EXPECT_EQ(modGeneral::get_labelled_drives(machine, "e:\\\0\0f:\\\0\0"s), "E:\\ PEN\0"s);
+  EXPECT_EQ(modGeneral::get_labelled_drives(machine, "e:\\\0f:\\"s), "E:\\ PEN\0F:\\ OTHER\0"s)
+      << "a list cut short still gives its whole records";
+}
+
+TEST(DriveListRows, ShowLabelledDrivesOfAnyType) {
+  FakeMachine machine;
+  machine.plug("C:\\", "SYSTEM", DRIVE_FIXED);
+  machine.plug("D:\\", "DISC", DRIVE_CDROM);
+  machine.plug("E:\\", "");
+  machine.plug("F:\\", "(no label)");
+  machine.plug("G:\\", "(No Label)");
+  machine.plug("H:\\", std::nullopt);
+  machine.plug("i:\\", " PEN ");
+  RecordingDriveList list;
+  list.rows = {"stale row"};
+  modGeneral::fill_drive_list(machine, modGeneral::get_drive_strings(machine), list);
+  EXPECT_EQ(list.rows, (std::vector<std::string>{"SYSTEM (C:\\)", "DISC (D:\\)",
+                                                 "(No Label) (G:\\)", " PEN  (I:\\)"}));
+  EXPECT_EQ(machine.type_reads, 0) << "the list never asks drive types";
+
+  modGeneral::fill_drive_list(machine, "", list);
+  EXPECT_TRUE(list.rows.empty());
+}
+
+TEST(FindDriveForLabel, MatchesExactlyOrTheFirstDriveForAny) {
+  const auto snapshot = "C:\\ SYSTEM\0E:\\ PEN\0F:\\ (no label)\0G:\\ PEN\0"s;
+  EXPECT_EQ(modGeneral::find_drive_for_label(snapshot, "PEN"), "E:\\ PEN");
+  EXPECT_EQ(modGeneral::find_drive_for_label(snapshot, "pen"), "");
+  EXPECT_EQ(modGeneral::find_drive_for_label(snapshot, "(any)"), "C:\\ SYSTEM");
+  EXPECT_EQ(modGeneral::find_drive_for_label(snapshot, "(ANY)"), "");
+  EXPECT_EQ(modGeneral::find_drive_for_label(snapshot, "(no label)"), "F:\\ (no label)");
+  EXPECT_EQ(modGeneral::find_drive_for_label(snapshot, " PEN"), "");
+  EXPECT_EQ(modGeneral::find_drive_for_label("", "(any)"), "");
+  EXPECT_EQ(modGeneral::find_drive_for_label("E:\\ \0"s, "(no label)"), "E:\\ ");
+}
+
+TEST(IgnoreFilter, CutsWholeRecordsNamedExactly) {
+  const auto roots = "C:\\\0D:\\\0E:\\\0G:\\\0\0"s;
+  EXPECT_EQ(modGeneral::remove_ignored_roots(roots, "d:\\,e:\\,g:\\"), "C:\\\0\0"s);
+  EXPECT_EQ(modGeneral::remove_ignored_roots(roots, "D:\\"), "C:\\\0E:\\\0G:\\\0\0"s);
+  EXPECT_EQ(modGeneral::remove_ignored_roots(roots, "d:\\, e:\\, g:\\"), "C:\\\0E:\\\0G:\\\0\0"s)
+      << "items keep their spaces and then name no root";
+  EXPECT_EQ(modGeneral::remove_ignored_roots(roots, "d,e:,,d:\\x, "), roots);
+  EXPECT_EQ(modGeneral::remove_ignored_roots(roots, "c:\\,d:\\,e:\\,g:\\"), "\0"s);
+}
+
+}  // namespace
