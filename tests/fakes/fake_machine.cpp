@@ -96,6 +96,7 @@ bool MemorySettings::write(std::string_view app, std::string_view section, std::
 
 void MemoryPane::set_text(const std::string& text) {
   text_ = text;
+  length_ = modGeneral::character_count(text_);
   selection_start_ = 0;
   selection_length_ = 0;
 }

@@ -75,6 +75,7 @@ class MemoryPane : public modGeneral::TextPane {
  public:
   std::string text() const override { return text_; }
   void set_text(const std::string& text) override;
+  std::size_t length() const override { return length_; }
   std::size_t selection_start() const override { return selection_start_; }
   void set_selection_start(std::size_t position) override;
   void set_selection_length(std::size_t length) override;
@@ -82,6 +83,7 @@ class MemoryPane : public modGeneral::TextPane {
 
  private:
   std::string text_;
+  std::size_t length_ = 0;
   std::size_t selection_start_ = 0;
   std::size_t selection_length_ = 0;
 };
