@@ -1,0 +1,40 @@
+// The poll clock's tick rule, shared by the main window and the headless mode.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kestrun {
+
+/// The interval text as seconds: a decimal number, spaces allowed around it.
+/// std::nullopt for anything else (empty, letters, "10s", inf, nan).
+std::optional<double> parse_interval(std::string_view text);
+
+/// Seconds as the shortest decimal text: "9", "0", "9.5".
+std::string countdown_text(double seconds);
+
+/// Counts one-second ticks and says when a pass is due. A pass is due at the
+/// first tick where the count reaches the interval, so an interval lowered
+/// below the ticks already counted, or a fraction, still polls.
+class PollClock {
+ public:
+  struct Tick {
+    bool run_pass = false;
+    std::string countdown;  ///< seconds left, never below 0; "" for a non-number
+  };
+
+  /// Polling starts: the next pass is one interval away.
+  void reset() { tick_count_ = 0; }
+
+  /// One tick, reading the interval text afresh.
+  Tick tick(std::string_view interval_text);
+
+  std::int32_t tick_count() const { return tick_count_; }
+
+ private:
+  std::int32_t tick_count_ = 0;
+};
+
+}  // namespace kestrun

@@ -1,0 +1,77 @@
+// The tick rule: passes one interval apart, a countdown that never goes below
+// zero, and intervals that the tick count cannot equal exactly.
+#include <gtest/gtest.h>
+
+#include "engine/poll_clock.h"
+
+namespace {
+
+using kestrun::PollClock;
+
+std::vector<std::string> countdowns(PollClock& clock, std::string_view interval, int ticks,
+                                    std::vector<int>* passes = nullptr) {
+  std::vector<std::string> shown;
+  for (int i = 1; i <= ticks; ++i) {
+    const auto tick = clock.tick(interval);
+    shown.push_back(tick.countdown);
+    if (tick.run_pass && passes != nullptr) passes->push_back(i);
+  }
+  return shown;
+}
+
+TEST(PollClock, AWholeIntervalCountsDownToZeroAndPolls) {
+  PollClock clock;
+  std::vector<int> passes;
+  const auto shown = countdowns(clock, "10", 20, &passes);
+  EXPECT_EQ(std::vector<std::string>(shown.begin(), shown.begin() + 11),
+            (std::vector<std::string>{"9", "8", "7", "6", "5", "4", "3", "2", "1", "0", "9"}));
+  EXPECT_EQ(passes, (std::vector<int>{10, 20}));
+}
+
+TEST(PollClock, ALoweredIntervalPollsAtTheNextTickInsteadOfNever) {
+  PollClock clock;
+  countdowns(clock, "10", 6);
+  const auto tick = clock.tick("3");
+  EXPECT_TRUE(tick.run_pass);
+  EXPECT_EQ(tick.countdown, "0");
+  EXPECT_EQ(clock.tick_count(), 0);
+}
+
+TEST(PollClock, FractionsZeroAndNegativeIntervalsStillPoll) {
+  PollClock clock;
+  std::vector<int> passes;
+  EXPECT_EQ(countdowns(clock, "2.5", 6, &passes),
+            (std::vector<std::string>{"1.5", "0.5", "0", "1.5", "0.5", "0"}));
+  EXPECT_EQ(passes, (std::vector<int>{3, 6}));
+
+  passes.clear();
+  clock.reset();
+  EXPECT_EQ(countdowns(clock, "0", 2, &passes), (std::vector<std::string>{"0", "0"}));
+  EXPECT_EQ(passes, (std::vector<int>{1, 2}));
+  passes.clear();
+  countdowns(clock, "-4", 2, &passes);
+  EXPECT_EQ(passes, (std::vector<int>{1, 2}));
+}
+
+TEST(PollClock, ANonNumberRunsNoPassAndShowsNoCountdown) {
+  PollClock clock;
+  for (const auto* text : {"", "abc", "10s", "1e3", "inf", "nan", "1,5", "--1"}) {
+    const auto tick = clock.tick(text);
+    EXPECT_FALSE(tick.run_pass) << text;
+    EXPECT_EQ(tick.countdown, "") << text;
+  }
+  // The count went on meanwhile, so a number typed now polls at once.
+  EXPECT_TRUE(clock.tick(" 5 ").run_pass);
+}
+
+TEST(PollClock, ParsesDecimalTextOnly) {
+  EXPECT_EQ(kestrun::parse_interval("10"), 10.0);
+  EXPECT_EQ(kestrun::parse_interval(" +7.25 "), 7.25);
+  EXPECT_EQ(kestrun::parse_interval("-3"), -3.0);
+  EXPECT_FALSE(kestrun::parse_interval("0x10"));
+  EXPECT_EQ(kestrun::countdown_text(9.0), "9");
+  EXPECT_EQ(kestrun::countdown_text(9.5), "9.5");
+  EXPECT_EQ(kestrun::countdown_text(-0.0), "0");
+}
+
+}  // namespace
