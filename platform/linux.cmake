@@ -1,1 +1,18 @@
-# Linux platform layer (target `platform`).
+# Linux platform layer (target `platform`): drives from the mount table, sysfs,
+# udev and libblkid; launching through QProcess.
+find_package(Qt6 REQUIRED COMPONENTS Core)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(BLKID REQUIRED IMPORTED_TARGET blkid)
+
+add_library(platform STATIC
+  drive_types_linux.cpp
+  drives_linux.cpp
+  labels_linux.cpp
+  launcher_linux.cpp
+  mountinfo_linux.cpp
+  platform_linux.cpp
+)
+target_include_directories(platform PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(platform
+  PUBLIC engine
+  PRIVATE Qt6::Core PkgConfig::BLKID kestrun_warnings)

@@ -1,0 +1,179 @@
+// The drive API on Linux: mounted filesystems dressed as lettered drives.
+#include "platform/drives_linux.h"
+
+#include <fcntl.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <utility>
+
+#include "platform/drive_types_linux.h"
+#include "platform/labels_linux.h"
+
+namespace kestrun::platform {
+
+namespace {
+
+bool read_whole_file(const std::string& path, std::string& text) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  text.clear();
+  char chunk[8192];
+  ssize_t got = 0;
+  while ((got = read(fd, chunk, sizeof chunk)) > 0)
+    text.append(chunk, static_cast<std::size_t>(got));
+  close(fd);
+  return got == 0;
+}
+
+bool is_root(std::string_view root) {
+  return root.size() == 3 && root[1] == ':' && root[2] == '\\';
+}
+
+char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string device_node(const MountedDrive& drive) {
+  if (drive.mount.source.starts_with("/dev/")) return drive.mount.source;
+  return "/dev/block/" + std::to_string(major(*drive.device)) + ":" +
+         std::to_string(minor(*drive.device));
+}
+
+}  // namespace
+
+LinuxDriveApi::LinuxDriveApi(LinuxSources sources, DeviceResolver resolve)
+    : sources_(std::move(sources)), resolve_(std::move(resolve)) {}
+
+std::size_t LinuxDriveApi::logical_drive_strings(std::size_t length, char* buffer) {
+  auto list = std::exchange(measured_, std::nullopt);
+  if (length == 0 || !list) {
+    if (!refresh()) return 0;
+    list = drive_strings();
+  }
+  const auto needed = list->size() + 1;
+  if (length < needed || buffer == nullptr) {
+    measured_ = std::move(list);
+    return needed;
+  }
+  std::memcpy(buffer, list->data(), list->size());
+  buffer[list->size()] = '\0';
+  return list->size();
+}
+
+std::optional<std::string> LinuxDriveApi::volume_label(std::string_view root) {
+  const auto* drive = find(root);
+  if (!drive) return std::nullopt;
+  std::optional<std::string> label;
+  switch (drive->kind) {
+    case DriveKind::network:
+      label = share_label(drive->mount.source);
+      break;
+    case DriveKind::pool:
+      label = drive->mount.source.substr(0, drive->mount.source.find('/'));
+      break;
+    case DriveKind::block:
+      label = block_label(*drive);
+      break;
+  }
+  if (!label) return std::nullopt;
+  return clean_label(*label);
+}
+
+unsigned LinuxDriveApi::drive_type(std::string_view root) {
+  const auto* drive = find(root);
+  if (!drive) return modGeneral::DRIVE_NO_ROOT_DIR;
+  switch (drive->kind) {
+    case DriveKind::network:
+      return modGeneral::DRIVE_REMOTE;
+    case DriveKind::pool:
+      return modGeneral::DRIVE_FIXED;
+    case DriveKind::block:
+      break;
+  }
+  if (!drive->device) return modGeneral::DRIVE_FIXED;
+  return block_drive_type(sources_.sysfs, *drive->device, drive->mount.fs_type);
+}
+
+modGeneral::DriveLocation LinuxDriveApi::locate(std::string_view root) {
+  const auto* drive = find(root);
+  if (!drive) return {};
+  modGeneral::DriveLocation location{drive->mount.mount_point, {}};
+  if (drive->kind == DriveKind::block && drive->mount.source.starts_with("/dev/")) {
+    location.device = drive->mount.source;
+  }
+  return location;
+}
+
+bool LinuxDriveApi::refresh() {
+  if (!read_whole_file(sources_.mountinfo, mountinfo_text_)) return false;
+  auto found = find_drives(parse_mountinfo(mountinfo_text_), resolve_);
+  listed_ = true;
+
+  std::vector<LetteredDrive> lettered;
+  std::array<bool, 26> taken{};
+  std::vector<bool> placed(found.size(), false);
+  for (const auto& known : drives_) {
+    for (std::size_t i = 0; i < found.size(); ++i) {
+      if (placed[i] || found[i].identity != known.drive.identity) continue;
+      lettered.push_back({known.letter, std::move(found[i])});
+      taken[static_cast<std::size_t>(known.letter - 'A')] = true;
+      placed[i] = true;
+      break;
+    }
+  }
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    if (placed[i]) continue;
+    std::size_t letter =
+        found[i].mount.mount_point == "/" && !taken['C' - 'A'] ? 'C' - 'A' : 'D' - 'A';
+    if (letter != 'C' - 'A') {
+      while (letter < taken.size() && taken[letter]) ++letter;
+    }
+    if (letter >= taken.size()) continue;
+    taken[letter] = true;
+    lettered.push_back({static_cast<char>('A' + letter), std::move(found[i])});
+  }
+  std::sort(lettered.begin(), lettered.end(),
+            [](const auto& a, const auto& b) { return a.letter < b.letter; });
+  drives_ = std::move(lettered);
+  return true;
+}
+
+std::string LinuxDriveApi::drive_strings() const {
+  std::string list;
+  list.reserve(drives_.size() * 4);
+  for (const auto& drive : drives_) {
+    list.push_back(drive.letter);
+    list.append(":\\");
+    list.push_back('\0');
+  }
+  return list;
+}
+
+const MountedDrive* LinuxDriveApi::find(std::string_view root) {
+  if (!is_root(root)) return nullptr;
+  if (!listed_) refresh();
+  for (const auto& drive : drives_) {
+    if (drive.letter == upper(root[0])) return &drive.drive;
+  }
+  return nullptr;
+}
+
+// First source that answers wins. The mounted filesystem is only asked when
+// no FUSE process stands in the way, since a hung one would hang the window.
+std::optional<std::string> LinuxDriveApi::block_label(const MountedDrive& drive) const {
+  if (sources_.query_volumes && !drive.fuse && !drive.behind_remote) {
+    if (auto label = mounted_label(drive.mount.mount_point, drive.mount.mount_id)) return label;
+  }
+  if (!drive.device) return std::nullopt;
+  if (auto label = udev_label(sources_.udev_data, *drive.device)) return label;
+  if (auto label =
+          by_label_link(sources_.by_label, block_device_name(sources_.sysfs, *drive.device))) {
+    return label;
+  }
+  if (!sources_.query_volumes) return std::nullopt;
+  return probed_label(device_node(drive), *drive.device);
+}
+
+}  // namespace kestrun::platform

@@ -1,0 +1,66 @@
+// Drive letters, labels and types for a Linux machine, behind the engine's drive API.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/drive_api.h"
+#include "platform/mountinfo_linux.h"
+
+namespace kestrun::platform {
+
+/// Where the layer looks. Tests point these at temporary trees.
+struct LinuxSources {
+  std::string mountinfo = "/proc/self/mountinfo";
+  std::string sysfs = "/sys";
+  std::string udev_data = "/run/udev/data";
+  std::string by_label = "/dev/disk/by-label";
+  /// Also ask the mounted filesystems and the device nodes for their labels.
+  /// Tests on fake trees turn this off so the machine's own volumes stay out.
+  bool query_volumes = true;
+};
+
+/// A drive and the letter it holds.
+struct LetteredDrive {
+  char letter = 'C';
+  MountedDrive drive;
+};
+
+/// Gives every mounted drive a letter: `/` is C:, the others take the lowest
+/// free letter from D: in the order they appear, keep it while they stay
+/// mounted and free it when they go. Drives beyond Z: are left out until a
+/// letter frees up. The letters live as long as this object does.
+class LinuxDriveApi : public modGeneral::DriveApi {
+ public:
+  explicit LinuxDriveApi(LinuxSources sources = {}, DeviceResolver resolve = stat_block_device);
+
+  std::size_t logical_drive_strings(std::size_t length, char* buffer) override;
+  std::optional<std::string> volume_label(std::string_view root) override;
+  unsigned drive_type(std::string_view root) override;
+  /// The preferred mount's folder, and the device node ("" for network drives
+  /// and ZFS pools).
+  modGeneral::DriveLocation locate(std::string_view root) override;
+
+  /// The drives as of the last listing, in letter order.
+  const std::vector<LetteredDrive>& drives() const { return drives_; }
+
+ private:
+  bool refresh();
+  std::string drive_strings() const;
+  const MountedDrive* find(std::string_view root);
+  std::optional<std::string> block_label(const MountedDrive& drive) const;
+
+  LinuxSources sources_;
+  DeviceResolver resolve_;
+  std::vector<LetteredDrive> drives_;
+  bool listed_ = false;
+  // The list a sizing call measured, kept for the call that fills the buffer
+  // so both see the same drives.
+  std::optional<std::string> measured_;
+  std::string mountinfo_text_;
+};
+
+}  // namespace kestrun::platform
