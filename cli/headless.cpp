@@ -1,0 +1,49 @@
+#include "cli/headless.h"
+
+#include <QCoreApplication>
+
+#include "platform/process_events.h"
+
+namespace kestrun::cli {
+
+Headless::Headless(Services& services, std::string interval_text, std::FILE* out)
+    : interval_text_(std::move(interval_text)),
+      log_(out),
+      context_{services.drives, services.launcher, services.settings, log_, run_item_, {}} {
+  timer_.setInterval(1000);
+  connect(&timer_, &QTimer::timeout, this, &Headless::tick);
+}
+
+void Headless::start() {
+  clock_.reset();
+  modGeneral::log_replace(log_, modGeneral::kStartedLine);
+  context_.last_drive_snapshot.clear();
+  timer_.start();
+  poll();
+}
+
+void Headless::tick() {
+  if (clock_.tick(interval_text_).run_pass) poll();
+}
+
+void Headless::poll() { modGeneral::run_detection(context_, modGeneral::Mode::poll); }
+
+void Headless::stop() {
+  timer_.stop();
+  modGeneral::log_append(log_, modGeneral::kStoppedLine);
+}
+
+int run_headless(Services& services, const std::string& interval_text, bool instant,
+                 std::FILE* out) {
+  Headless headless(services, interval_text, out);
+  const auto termination = platform::watch_termination_requests([&headless] {
+    headless.stop();
+    QCoreApplication::quit();
+  });
+  std::unique_ptr<QObject> mounts;
+  if (instant) mounts = platform::watch_mounts([&headless] { headless.poll(); });
+  headless.start();
+  return QCoreApplication::exec();
+}
+
+}  // namespace kestrun::cli

@@ -1,0 +1,53 @@
+// Polling without a window: the main window's Start and tick, with the action
+// log going to a stream.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include <QObject>
+#include <QTimer>
+
+#include "cli/command_line.h"
+#include "cli/stdout_pane.h"
+#include "engine/modGeneral.h"
+#include "engine/poll_clock.h"
+
+namespace kestrun::cli {
+
+class Headless : public QObject {
+ public:
+  Headless(Services& services, std::string interval_text, std::FILE* out);
+
+  /// "Started...", a pass at once, then the one-second clock.
+  void start();
+  /// One clock tick: a pass when the interval is up.
+  void tick();
+  /// A pass now, for a change of the mount table; it acts only if the
+  /// labelled drives changed, as every pass does.
+  void poll();
+  /// "Stopped." and the clock halts.
+  void stop();
+
+  QTimer& timer() { return timer_; }
+
+ private:
+  class NoRunItem : public modGeneral::RunItem {
+   public:
+    void set_caption(const std::string&) override {}
+    void set_tag(const modGeneral::LaunchRequest&) override {}
+  };
+
+  std::string interval_text_;
+  StreamPane log_;
+  NoRunItem run_item_;
+  modGeneral::Context context_;
+  PollClock clock_;
+  QTimer timer_;
+};
+
+/// Runs headless until SIGINT or SIGTERM; gives the exit status.
+int run_headless(Services& services, const std::string& interval_text, bool instant,
+                 std::FILE* out);
+
+}  // namespace kestrun::cli

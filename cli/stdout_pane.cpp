@@ -1,0 +1,33 @@
+#include "cli/stdout_pane.h"
+
+namespace kestrun::cli {
+
+std::string to_lf(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    result.push_back(text[i]);
+  }
+  return result;
+}
+
+std::string to_crlf(std::string_view text) {
+  std::string result;
+  result.reserve(text.size() + text.size() / 16);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) result.push_back('\r');
+    result.push_back(text[i]);
+  }
+  return result;
+}
+
+void StreamPane::set_text(const std::string& text) {
+  const bool continues = text.size() >= text_.size() && text.compare(0, text_.size(), text_) == 0;
+  const auto added = to_lf(continues ? std::string_view(text).substr(text_.size()) : text);
+  std::fwrite(added.data(), 1, added.size(), stream_);
+  std::fflush(stream_);
+  text_ = text;
+}
+
+}  // namespace kestrun::cli

@@ -1,0 +1,33 @@
+// An action log that goes to a stream as it is written, for the headless mode.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "engine/text_pane.h"
+
+namespace kestrun::cli {
+
+/// Writes what each set_text adds to the stream at once, with LF line ends. A
+/// text that does not continue the old one (Start, the size cap) is written whole.
+class StreamPane : public modGeneral::TextPane {
+ public:
+  explicit StreamPane(std::FILE* stream) : stream_(stream) {}
+
+  std::string text() const override { return text_; }
+  void set_text(const std::string& text) override;
+  std::size_t selection_start() const override { return 0; }
+  void set_selection_start(std::size_t) override {}
+  void set_selection_length(std::size_t) override {}
+
+ private:
+  std::FILE* stream_;
+  std::string text_;
+};
+
+/// CR LF (and lone CR LF pairs only) as LF, for terminals and pipes.
+std::string to_lf(std::string_view text);
+/// Lone LF as CR LF, as the editor's text has it; CR LF stays.
+std::string to_crlf(std::string_view text);
+
+}  // namespace kestrun::cli

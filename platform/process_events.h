@@ -1,0 +1,19 @@
+// Process-level events the headless mode reacts to, delivered on the Qt event loop.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QObject>
+
+namespace kestrun::platform {
+
+/// Calls `requested` from the event loop when the process is asked to end
+/// (SIGINT, SIGTERM). Keep the returned object alive while it should listen.
+std::unique_ptr<QObject> watch_termination_requests(std::function<void()> requested);
+
+/// Calls `changed` from the event loop soon after a filesystem is mounted or
+/// unmounted; nullptr where the platform cannot tell.
+std::unique_ptr<QObject> watch_mounts(std::function<void()> changed);
+
+}  // namespace kestrun::platform

@@ -1,0 +1,193 @@
+// The command line on a fake machine: exit statuses, the exact report text,
+// the drive table and headless polling driven tick by tick.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include <QCoreApplication>
+
+#include "cli/command_line.h"
+#include "cli/headless.h"
+#include "tests/fakes/fake_machine.h"
+
+namespace {
+
+using kestrun::testing::crlf_lines;
+using kestrun::testing::FakeWorld;
+
+// Captures what the command line writes, through real FILE streams.
+class Captured {
+ public:
+  Captured() : file_(std::tmpfile()) {}
+  ~Captured() { std::fclose(file_); }
+  std::FILE* file() { return file_; }
+  std::string text() {
+    std::fflush(file_);
+    std::rewind(file_);
+    std::string text;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file_)) > 0) text.append(buffer, got);
+    return text;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+class CommandLine : public ::testing::Test {
+ protected:
+  int run(QStringList arguments, const std::string& input = {}) {
+    std::fwrite(input.data(), 1, input.size(), in.file());
+    std::rewind(in.file());
+    arguments.prepend(QStringLiteral("kestrun"));
+    kestrun::cli::Services services{world.machine, world.launcher, world.settings};
+    return kestrun::cli::run_command_line(arguments, services, {in.file(), out.file(), err.file()});
+  }
+
+  std::string write_file(const std::string& name, const std::string& text) {
+    const auto path = std::filesystem::path(::testing::TempDir()) / name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+  }
+
+  FakeWorld world;
+  Captured in, out, err;
+};
+
+const std::string kSample =
+    "ignore:d:\\,e:\\,g:\\\n"
+    "label:My USB Pen Drive\n"
+    "exec:wscript \"c:\\something\\whatever.vbs\" \"%1\"\n"
+    "label:Second Pen Drive\n"
+    "exec:wscript \"c:\\someother\\script.vbs\" \"%1\"\n"
+    "menurun:wscript \"c:\\OPTIONALscript.vbs\" \"%3\"\n";
+
+const std::string kSampleReport =
+    "Starting validation...\n\nIgnoring drives: d:\\,e:\\,g:\\\n\n"
+    "Processing first entry...\n  label=My USB Pen Drive\n"
+    "  execute=wscript \"c:\\something\\whatever.vbs\" \"%1\"\nEntry seems okay\n\n"
+    "Processing first entry...\n  label=Second Pen Drive\n"
+    "  execute=wscript \"c:\\someother\\script.vbs\" \"%1\"\n"
+    "  menu run=wscript \"c:\\OPTIONALscript.vbs\" \"%3\"\nEntry seems okay\n\n"
+    "Validation complete\n\n";
+
+TEST_F(CommandLine, ValidatesAnLfFileLikeTheEditorsText) {
+  EXPECT_EQ(run({"--validate", QString::fromStdString(write_file("sample.txt", kSample))}), 0);
+  EXPECT_EQ(out.text(), kSampleReport);
+  EXPECT_EQ(err.text(), "");
+}
+
+TEST_F(CommandLine, AFailedCheckEndsTheReportAndExitsOne) {
+  std::string broken = kSample;
+  broken.erase(broken.find("exec:wscript \"c:\\something"),
+               std::string("exec:wscript \"c:\\something\\whatever.vbs\" \"%1\"\n").size());
+  EXPECT_EQ(run({"--validate", "-"}, broken), 1);
+  EXPECT_EQ(out.text(),
+            "Starting validation...\n\nIgnoring drives: d:\\,e:\\,g:\\\n\n"
+            "Processing first entry...\n  label=My USB Pen Drive\n"
+            "  execute=wscript \"c:\\someother\\script.vbs\" \"%1\"\n"
+            "'exec' doesn't exist for one of your entries\n");
+}
+
+TEST_F(CommandLine, ValidatesCrLfInputAndTheStoredScriptAsTheyAre) {
+  EXPECT_EQ(run({"--validate", "-"}, crlf_lines({"label:A", "exec:b"})), 0);
+  EXPECT_NE(out.text().find("  label=A\n  execute=b\nEntry seems okay"), std::string::npos);
+
+  // The stored script is taken as stored: with LF only, a value runs on to the end.
+  world.store_script("label:A\nexec:b\n");
+  EXPECT_EQ(run({"--validate"}), 0);
+  EXPECT_NE(out.text().find("  label=A\nexec:b\n\n  execute=b\n\n"), std::string::npos);
+  EXPECT_TRUE(world.launcher.launched.empty());
+}
+
+TEST_F(CommandLine, AnEmptyScriptIsValidAndPrintsNothing) {
+  EXPECT_EQ(run({"--validate", QString::fromStdString(write_file("empty.txt", ""))}), 0);
+  EXPECT_EQ(out.text(), "");
+  EXPECT_EQ(run({"--validate"}), 0);
+}
+
+TEST_F(CommandLine, UsageErrorsAndUnreadableFilesExitTwoWithAReason) {
+  EXPECT_EQ(run({"--frobnicate"}), 2);
+  EXPECT_NE(err.text().find("frobnicate"), std::string::npos);
+  EXPECT_EQ(run({"--validate", "/nonexistent/script.txt"}), 2);
+  EXPECT_NE(err.text().find("/nonexistent/script.txt': No such file or directory"),
+            std::string::npos);
+  EXPECT_EQ(run({"--instant", "--list-drives"}), 2);
+  EXPECT_EQ(run({"--list-drives", "--validate"}), 2);
+  EXPECT_EQ(run({"--list-drives", "extra"}), 2);
+  EXPECT_EQ(out.text(), "");
+}
+
+TEST_F(CommandLine, HeadlessRefusesAnIntervalItCannotPollBy) {
+  for (const auto* interval : {"0", "-5", "soon", ""}) {
+    std::string ignored;
+    world.settings.write(modGeneral::kInterval, interval, &ignored);
+    EXPECT_EQ(run({"--headless"}), 2) << interval;
+  }
+  EXPECT_NE(err.text().find("'soon' is not a positive number"), std::string::npos);
+}
+
+TEST_F(CommandLine, PrintsItsVersionAndHelp) {
+  EXPECT_EQ(run({"--version"}), 0);
+  EXPECT_EQ(out.text(), "Kestrun 1.5\n");
+  EXPECT_EQ(run({"--help"}), 0);
+  EXPECT_NE(out.text().find("--list-drives"), std::string::npos);
+}
+
+TEST_F(CommandLine, ListsEveryRootWithWhatKestrunMakesOfIt) {
+  world.machine.plug("C:\\", "SYSTEM", modGeneral::DRIVE_FIXED);
+  world.machine.set_location("C:\\", "/", "/dev/sda2");
+  world.machine.plug("D:\\", "share", modGeneral::DRIVE_REMOTE);
+  world.machine.plug("E:\\", "MY\tPEN\n");
+  world.machine.set_location("E:\\", "/media/me/MY\tPEN\n", "/dev/sdb1");
+  world.machine.plug("F:\\", std::nullopt);
+  EXPECT_EQ(run({"--list-drives"}), 0);
+  EXPECT_EQ(out.text(),
+            "root\ttype\tname\tlabel\tsnapshot\tmount point\tdevice\n"
+            "C:\\\\\t3\tfixed\tSYSTEM\tyes\t/\t/dev/sda2\n"
+            "D:\\\\\t4\tremote\tshare\tno\tD:\\\\\t\n"
+            "E:\\\\\t2\tremovable\tMY\\tPEN\\n\tyes\t/media/me/MY\\tPEN\\n\t/dev/sdb1\n"
+            "F:\\\\\t2\tremovable\t              \tno\tF:\\\\\t\n");
+}
+
+TEST(Headless, PollsAtStartAndEveryIntervalAndLogsToTheStream) {
+  FakeWorld world;
+  world.store_script(crlf_lines({"label:PEN", "exec:backup %1"}));
+  world.machine.plug("E:\\", "PEN");
+  kestrun::cli::Services services{world.machine, world.launcher, world.settings};
+  Captured out;
+  kestrun::cli::Headless headless(services, "2", out.file());
+
+  headless.start();
+  EXPECT_TRUE(headless.timer().isActive());
+  EXPECT_EQ(out.text(),
+            "Started...\nDetected USB device labeled 'PEN' on E:\\\n"
+            "  executing script...backup E:\\\n"
+            "  now ignoring the device until it's reinserted (or app is restarted)\n");
+
+  world.machine.pull("E:\\");
+  const auto listings = world.machine.listings;
+  headless.tick();
+  EXPECT_EQ(world.machine.listings, listings) << "no pass at the first tick of two";
+  headless.tick();
+  EXPECT_GT(world.machine.listings, listings);
+  world.machine.plug("E:\\", "PEN");
+  world.store_script(crlf_lines({"label:PEN", "exec:restore %3"}));
+  headless.poll();
+  EXPECT_EQ(world.launcher.launched.back().command, "restore E") << "the script is read afresh";
+
+  headless.stop();
+  EXPECT_FALSE(headless.timer().isActive());
+  EXPECT_EQ(out.text().substr(out.text().size() - 9), "Stopped.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
