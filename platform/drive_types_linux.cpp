@@ -60,16 +60,8 @@ bool removable_attribute(const std::string& disk) {
   return attribute.get(value) && value == '1';
 }
 
-// `link` is a sysfs link to a block device's folder, whose target names it.
-unsigned classify(const std::string& link, std::string_view fs_type, int depth) {
-  const auto target = read_link(link);
-  if (!target) return modGeneral::DRIVE_FIXED;
-  auto name = base_name(*target);
-  std::string disk = link;
-  if (access((link + "/partition").c_str(), F_OK) == 0) {
-    name = parent_name(*target);
-    disk = link + "/..";
-  }
+// Types that the kernel's name alone settles, partitions included.
+std::optional<unsigned> type_by_name(std::string_view name, std::string_view fs_type) {
   if (name.starts_with("sr")) return modGeneral::DRIVE_CDROM;
   if (name.starts_with("zram") || name.starts_with("ram")) return modGeneral::DRIVE_RAMDISK;
   if (name.starts_with("loop")) {
@@ -77,13 +69,27 @@ unsigned classify(const std::string& link, std::string_view fs_type, int depth) 
     return fs_type == "iso9660" || fs_type == "udf" ? modGeneral::DRIVE_CDROM
                                                     : modGeneral::DRIVE_FIXED;
   }
+  // SD and MMC cards report removable 0.
+  if (name.starts_with("mmcblk")) return modGeneral::DRIVE_REMOVABLE;
+  return std::nullopt;
+}
+
+// `link` is a sysfs link to a block device's folder, whose target names it.
+unsigned classify(const std::string& link, std::string_view fs_type, int depth) {
+  const auto target = read_link(link);
+  if (!target) return modGeneral::DRIVE_FIXED;
+  auto name = base_name(*target);
+  if (const auto type = type_by_name(name, fs_type)) return *type;
+  std::string disk = link;
+  if (access((link + "/partition").c_str(), F_OK) == 0) {
+    name = parent_name(*target);
+    disk = link + "/..";
+  }
   if (name.starts_with("dm-") || name.starts_with("md")) {
     const auto slave = first_slave(disk);
     if (!slave || depth >= kMaxStackDepth) return modGeneral::DRIVE_FIXED;
     return classify(disk + "/slaves/" + *slave, fs_type, depth + 1);
   }
-  // SD and MMC cards report removable 0.
-  if (name.starts_with("mmcblk")) return modGeneral::DRIVE_REMOVABLE;
   return removable_attribute(disk) ? modGeneral::DRIVE_REMOVABLE : modGeneral::DRIVE_FIXED;
 }
 

@@ -1,0 +1,30 @@
+// Launched by the launcher tests: writes its arguments, its KESTRUN_*
+// environment and its working folder to the file named by its first argument,
+// as NUL-terminated "key=value" records, and renames it into place when done.
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 2;
+  std::string records;
+  for (int i = 2; i < argc; ++i) records.append("arg=").append(argv[i]).push_back('\0');
+  for (const char* name :
+       {"KESTRUN_DRIVE", "KESTRUN_LETTER", "KESTRUN_LABEL", "KESTRUN_MOUNT", "KESTRUN_DEVICE"}) {
+    if (const char* value = std::getenv(name)) {
+      records.append(name).append("=").append(value).push_back('\0');
+    }
+  }
+  char folder[PATH_MAX];
+  if (getcwd(folder, sizeof folder)) records.append("cwd=").append(folder).push_back('\0');
+
+  const std::string part = std::string(argv[1]) + ".part";
+  FILE* file = std::fopen(part.c_str(), "wb");
+  if (!file) return 1;
+  std::fwrite(records.data(), 1, records.size(), file);
+  if (std::fclose(file) != 0) return 1;
+  return std::rename(part.c_str(), argv[1]) == 0 ? 0 : 1;
+}

@@ -1,0 +1,44 @@
+// Reading what argv_dump recorded about the process it ran in.
+#pragma once
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kestrun::testing {
+
+struct LaunchRecord {
+  std::vector<std::string> arguments;    // after the record file's own name
+  std::vector<std::string> environment;  // "KESTRUN_...=value", in a fixed order
+  std::string folder;
+};
+
+/// Waits up to 10 s for argv_dump to rename its record into `path`.
+inline std::optional<LaunchRecord> wait_for_record(const std::string& path) {
+  for (int tries = 0; tries < 1000; ++tries) {
+    std::ifstream file(path, std::ios::binary);
+    if (file) {
+      const std::string text{std::istreambuf_iterator<char>(file), {}};
+      LaunchRecord record;
+      std::istringstream records(text);
+      for (std::string item; std::getline(records, item, '\0');) {
+        if (item.starts_with("arg="))
+          record.arguments.push_back(item.substr(4));
+        else if (item.starts_with("cwd="))
+          record.folder = item.substr(4);
+        else
+          record.environment.push_back(item);
+      }
+      return record;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return std::nullopt;
+}
+
+}  // namespace kestrun::testing
