@@ -194,6 +194,25 @@ TEST_F(LoopMounts, LibblkidReadsTheSameLabelsFromTheDevices) {
   }
 }
 
+TEST_F(LoopMounts, AMountThatWentAwayDoesNotAnswerWithTheLabelUnderIt) {
+  LinuxDriveApi api;
+  modGeneral::get_drive_strings(api);
+  int mount_id = 0;
+  for (const auto& drive : api.drives()) {
+    if (drive.drive.mount.mount_point == pen().folder) mount_id = drive.drive.mount.mount_id;
+  }
+  ASSERT_NE(mount_id, 0);
+  EXPECT_EQ(mounted_label(pen().folder, mount_id), "MY PEN");
+  EXPECT_EQ(mounted_label(pen().folder, mount_id + 100000), std::nullopt);
+
+  ASSERT_EQ(run({"umount", pen().folder}).status, 0);
+  pen().mounted = false;
+  // The folder is still there, on the filesystem the image was mounted over.
+  EXPECT_EQ(mounted_label(pen().folder, mount_id), std::nullopt);
+  ASSERT_EQ(run({"mount", pen().device, pen().folder}).status, 0);
+  pen().mounted = true;
+}
+
 TEST_F(LoopMounts, PollPassesRunTheEntryOncePerInsertion) {
   LinuxDriveApi api;
   kestrun::testing::FakeLauncher launcher;
