@@ -35,6 +35,20 @@ bool is_root(std::string_view root) {
 
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
+using Letters = std::array<bool, 26>;
+
+std::size_t index_of(char letter) { return static_cast<std::size_t>(letter - 'A'); }
+
+// C: belongs to the filesystem at `/`; every other drive takes the lowest free
+// letter from D: on. None is left after Z:.
+std::optional<char> free_letter(const Letters& taken, bool is_root_filesystem) {
+  if (is_root_filesystem && !taken[index_of('C')]) return 'C';
+  for (char letter = 'D'; letter <= 'Z'; ++letter) {
+    if (!taken[index_of(letter)]) return letter;
+  }
+  return std::nullopt;
+}
+
 std::string device_node(const MountedDrive& drive) {
   if (drive.mount.source.starts_with("/dev/")) return drive.mount.source;
   return "/dev/block/" + std::to_string(major(*drive.device)) + ":" +
@@ -111,28 +125,25 @@ bool LinuxDriveApi::refresh() {
   auto found = find_drives(parse_mountinfo(mountinfo_text_), resolve_);
   listed_ = true;
 
+  // Drives still mounted keep their letters; the others' letters are free again.
   std::vector<LetteredDrive> lettered;
-  std::array<bool, 26> taken{};
+  Letters taken{};
   std::vector<bool> placed(found.size(), false);
   for (const auto& known : drives_) {
     for (std::size_t i = 0; i < found.size(); ++i) {
       if (placed[i] || found[i].identity != known.drive.identity) continue;
       lettered.push_back({known.letter, std::move(found[i])});
-      taken[static_cast<std::size_t>(known.letter - 'A')] = true;
+      taken[index_of(known.letter)] = true;
       placed[i] = true;
       break;
     }
   }
   for (std::size_t i = 0; i < found.size(); ++i) {
     if (placed[i]) continue;
-    std::size_t letter =
-        found[i].mount.mount_point == "/" && !taken['C' - 'A'] ? 'C' - 'A' : 'D' - 'A';
-    if (letter != 'C' - 'A') {
-      while (letter < taken.size() && taken[letter]) ++letter;
-    }
-    if (letter >= taken.size()) continue;
-    taken[letter] = true;
-    lettered.push_back({static_cast<char>('A' + letter), std::move(found[i])});
+    const auto letter = free_letter(taken, found[i].mount.mount_point == "/");
+    if (!letter) continue;
+    taken[index_of(*letter)] = true;
+    lettered.push_back({*letter, std::move(found[i])});
   }
   std::sort(lettered.begin(), lettered.end(),
             [](const auto& a, const auto& b) { return a.letter < b.letter; });

@@ -22,13 +22,15 @@ bool parse_number(std::string_view text, Number& value) {
   return error == std::errc() && stop == end;
 }
 
+// Fields are separated by single spaces; a mount made with an empty source
+// leaves an empty field, which must keep its place.
 std::vector<std::string_view> split_fields(std::string_view line) {
   std::vector<std::string_view> fields;
   std::size_t at = 0;
   while (at <= line.size()) {
     auto space = line.find(' ', at);
     if (space == std::string_view::npos) space = line.size();
-    if (space > at) fields.push_back(line.substr(at, space - at));
+    fields.push_back(line.substr(at, space - at));
     at = space + 1;
   }
   return fields;

@@ -58,8 +58,9 @@ TEST(Mountinfo, DecodesEscapesInEveryFieldAndFindsTheSeparator) {
       "98 29 8:17 /a\\040b /media/me/MY\\040-\\040PEN\\011x\\012y rw shared:4 master:7 "
       "propagate_from:3 - vfat /dev/disk/by-label/A\\134B rw\n"
       "garbage line\n"
-      "99 29 8:18 / /plain rw - ext4 /dev/sdb2 rw");
-  ASSERT_EQ(mounts.size(), 2u);
+      "99 29 8:18 / /plain rw - ext4 /dev/sdb2 rw\n"
+      "100 29 0:50 / /empty\\040source rw - tmpfs  rw");
+  ASSERT_EQ(mounts.size(), 3u);
   EXPECT_EQ(mounts[0].mount_id, 98);
   EXPECT_EQ(mounts[0].parent_id, 29);
   EXPECT_EQ(mounts[0].major, 8u);
@@ -69,6 +70,9 @@ TEST(Mountinfo, DecodesEscapesInEveryFieldAndFindsTheSeparator) {
   EXPECT_EQ(mounts[0].fs_type, "vfat");
   EXPECT_EQ(mounts[0].source, "/dev/disk/by-label/A\\B");
   EXPECT_EQ(mounts[1].mount_point, "/plain");
+  EXPECT_EQ(mounts[2].mount_point, "/empty source");
+  EXPECT_EQ(mounts[2].fs_type, "tmpfs");
+  EXPECT_EQ(mounts[2].source, "");
 }
 
 TEST(Mountinfo, LeavesWhatIsNotAByteEscapeAlone) {
