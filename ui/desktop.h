@@ -1,0 +1,52 @@
+// What the windows ask of the desktop, behind one seam so tests can answer.
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <optional>
+
+class QWidget;
+
+namespace kestrun::ui {
+
+/// A failure as the platform words and numbers it.
+struct SystemError {
+  QString description;
+  long number = 0;
+};
+
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+
+  /// A Yes/No question with the question-mark icon and Yes as the default
+  /// button. True for Yes.
+  virtual bool ask_yes_no(QWidget* parent, const QString& text, const QString& title) = 0;
+  /// A message with an OK button only; `warning` adds the warning icon.
+  virtual void show_message(QWidget* parent, const QString& text, const QString& title,
+                            bool warning) = 0;
+  /// Whether a tray host is running, so a hidden window can come back.
+  virtual bool tray_available() = 0;
+  /// Hands `url` to the desktop's handler for web addresses. The error when
+  /// that handler cannot be started at all.
+  virtual std::optional<SystemError> open_url(const QUrl& url) = 0;
+  /// Ends the event loop, and with it the program.
+  virtual void quit() = 0;
+};
+
+/// The real desktop: message boxes, QSystemTrayIcon, QDesktopServices.
+class QtDesktop : public Desktop {
+ public:
+  bool ask_yes_no(QWidget* parent, const QString& text, const QString& title) override;
+  void show_message(QWidget* parent, const QString& text, const QString& title,
+                    bool warning) override;
+  bool tray_available() override;
+  std::optional<SystemError> open_url(const QUrl& url) override;
+  void quit() override;
+};
+
+/// Why the handler for web addresses could not be started, asked right after
+/// QDesktopServices::openUrl failed (which says no more than that).
+SystemError url_handler_failure();
+
+}  // namespace kestrun::ui

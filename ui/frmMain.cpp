@@ -1,0 +1,237 @@
+#include "ui/frmMain.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimer>
+
+#include "engine/version.h"
+#include "ui/desktop.h"
+#include "ui/frmAdvanced.h"
+#include "ui/frmSplash.h"
+#include "ui/rich_text_pane.h"
+#include "ui/tray_icon.h"
+#include "ui/web_links.h"
+
+namespace kestrun::ui {
+namespace {
+
+using modGeneral::Mode;
+
+QString stored_text(modGeneral::SettingsStore& settings, const modGeneral::SettingKey& key) {
+  return QString::fromStdString(settings.read(key));
+}
+
+// A box's state is kept as a whole number; anything but 1 leaves it unchecked.
+bool stored_check(modGeneral::SettingsStore& settings, const modGeneral::SettingKey& key) {
+  bool number = false;
+  return stored_text(settings, key).trimmed().toInt(&number) == 1 && number;
+}
+
+QString check_text(const QCheckBox* box) {
+  return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+// Logging off or shutting down asks the application to quit, which first
+// closes every window: that close must not be refused like the user's own.
+class QuitWatcher : public QObject {
+ public:
+  QuitWatcher(bool* quitting, QObject* parent) : QObject(parent), quitting_(quitting) {
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
+      *quitting_ = true;
+    }
+    return false;
+  }
+
+ private:
+  bool* quitting_;
+};
+
+}  // namespace
+
+frmMain::~frmMain() = default;
+
+void frmMain::connect_events() {
+  connect(cmdAction, &QPushButton::clicked, this, &frmMain::cmdAction_Click);
+  connect(timTimer, &QTimer::timeout, this, &frmMain::timTimer_Timer);
+  txtInterval->installEventFilter(this);
+  connect(chkAuto, &QCheckBox::toggled, this, &frmMain::chkAuto_Click);
+  connect(chkMin, &QCheckBox::toggled, this, &frmMain::chkMin_Click);
+  connect(cmdRegEx, &QPushButton::clicked, this, &frmMain::cmdRegEx_Click);
+  connect(Image1, &LinkLabel::clicked, this, &frmMain::Image1_Click);
+  connect(Label6, &LinkLabel::clicked, this, &frmMain::Label6_Click);
+  connect(tray, &TrayIcon::left_button_down, this, &frmMain::tray_left_button_down);
+  connect(tray, &TrayIcon::right_button_down, this, &frmMain::tray_right_button_down);
+  connect(tray->mPopRestore, &QAction::triggered, this, &frmMain::mPopRestore_Click);
+  connect(tray->mPopRun, &QAction::triggered, this, [this] { mPopRun_Click(0); });
+  connect(tray->mPopExit, &QAction::triggered, this, &frmMain::mPopExit_Click);
+  new QuitWatcher(&quitting_, this);
+}
+
+void frmMain::Form_Load() {
+  {
+    frmSplash splash(this);
+    splash.exec();
+  }
+  context_->last_drive_snapshot.clear();
+  setWindowTitle(windowTitle() + QStringLiteral(" v") + QString::fromStdString(version_text()));
+  txtInterval->setText(stored_text(settings_, modGeneral::kInterval));
+  txtAdvanced->set_text(settings_.read(modGeneral::kAdvanced));
+  {
+    // The boxes take the stored values; writing them straight back is needless.
+    const QSignalBlocker quiet_auto(chkAuto);
+    const QSignalBlocker quiet_min(chkMin);
+    chkAuto->setChecked(stored_check(settings_, modGeneral::kAuto));
+    chkMin->setChecked(stored_check(settings_, modGeneral::kMinimise));
+  }
+  if (chkAuto->isChecked()) cmdAction_Click();
+  show();
+  if (chkMin->isChecked()) setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+void frmMain::cmdAction_Click() {
+  if (cmdAction->text() == QStringLiteral("Start")) {
+    cmdAction->setText(QStringLiteral("Stop"));
+    timTimer->start();
+    poll_clock_.reset();
+    modGeneral::log_replace(*txtOutput, modGeneral::kStartedLine);
+    context_->last_drive_snapshot.clear();
+    modGeneral::run_detection(*context_, Mode::poll);
+  } else {
+    cmdAction->setText(QStringLiteral("Start"));
+    timTimer->stop();
+    modGeneral::log_append(*txtOutput, modGeneral::kStoppedLine);
+  }
+}
+
+void frmMain::timTimer_Timer() {
+  const PollClock::Tick tick = poll_clock_.tick(txtInterval->text().toStdString());
+  lblTimer->setText(QString::fromStdString(tick.countdown));
+  if (tick.run_pass) modGeneral::run_detection(*context_, Mode::poll);
+}
+
+void frmMain::txtInterval_LostFocus() { store(modGeneral::kInterval, txtInterval->text()); }
+
+void frmMain::chkAuto_Click() { store(modGeneral::kAuto, check_text(chkAuto)); }
+
+void frmMain::chkMin_Click() { store(modGeneral::kMinimise, check_text(chkMin)); }
+
+void frmMain::cmdRegEx_Click() {
+  {
+    frmAdvanced editor(*context_);
+    editor.exec();
+  }
+  txtAdvanced->set_text(settings_.read(modGeneral::kAdvanced));
+}
+
+void frmMain::Image1_Click() { open_web_page(this, desktop_, donation_page_address()); }
+
+void frmMain::Label6_Click() { open_web_page(this, desktop_, home_page_address()); }
+
+void frmMain::minimize_to_tray() {
+  if (!desktop_.tray_available()) {
+    // With no tray to come back from, a hidden window would be lost for good.
+    if (!isMinimized()) showMinimized();
+    return;
+  }
+  hide();
+  tray->add(windowTitle());
+}
+
+void frmMain::restore_from_tray() {
+  showNormal();
+  raise();
+  activateWindow();
+  tray->remove();
+}
+
+void frmMain::tray_left_button_down() { restore_from_tray(); }
+
+void frmMain::tray_right_button_down() {
+  modGeneral::run_detection(*context_, Mode::menu);
+  tray->popup_menu(QCursor::pos());
+}
+
+void frmMain::mPopRestore_Click() { restore_from_tray(); }
+
+void frmMain::mPopRun_Click(int index) {
+  const modGeneral::LaunchRequest& request = tray->run_tag(index);
+  if (request.command.empty()) return;
+  modGeneral::execute_logged(*context_, request);
+}
+
+bool frmMain::confirm_exit() {
+  if (!desktop_.ask_yes_no(this, QStringLiteral("Shut down Kestrun?"), QStringLiteral("Exit?"))) {
+    return false;
+  }
+  tray->remove();
+  quitting_ = true;
+  return true;
+}
+
+void frmMain::mPopExit_Click() {
+  if (confirm_exit()) desktop_.quit();
+}
+
+void frmMain::store(const modGeneral::SettingKey& key, const QString& value) {
+  // The message box takes the focus, which would store the interval again.
+  if (reporting_store_failure_) return;
+  std::string reason;
+  if (settings_.write(key, value.toStdString(), &reason)) return;
+  reporting_store_failure_ = true;
+  desktop_.show_message(
+      this,
+      QStringLiteral("Unable to save the setting '%1': %2")
+          .arg(QString::fromUtf8(key.name.data(), static_cast<qsizetype>(key.name.size())),
+               QString::fromStdString(reason)),
+      QStringLiteral("Kestrun"), true);
+  reporting_store_failure_ = false;
+}
+
+void frmMain::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange || !isMinimized()) return;
+  // Hiding a window while the platform is still minimising it can leave it
+  // half-iconified (X11), so hide once that has finished.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (isMinimized() && isVisible()) minimize_to_tray();
+      },
+      Qt::QueuedConnection);
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  if (quitting_) {
+    event->accept();
+    return;
+  }
+  if (desktop_.tray_available()) {
+    event->ignore();
+    minimize_to_tray();
+    return;
+  }
+  // Without a tray the close box is the only way out left.
+  if (confirm_exit()) {
+    event->accept();
+    QMetaObject::invokeMethod(
+        this, [this] { desktop_.quit(); }, Qt::QueuedConnection);
+  } else {
+    event->ignore();
+  }
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == txtInterval && event->type() == QEvent::FocusOut) txtInterval_LostFocus();
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace kestrun::ui

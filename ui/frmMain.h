@@ -1,0 +1,97 @@
+// The main window: settings, Start/Stop and the poll timer, the script view,
+// the action log, the tray and the web links.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "engine/modGeneral.h"
+#include "engine/poll_clock.h"
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace kestrun::ui {
+
+class Desktop;
+class LinkLabel;
+class RichTextPane;
+class TrayIcon;
+
+class frmMain : public QWidget {
+  Q_OBJECT
+
+ public:
+  frmMain(modGeneral::DriveApi& drives, modGeneral::Launcher& launcher,
+          modGeneral::SettingsStore& settings, Desktop& desktop, QWidget* parent = nullptr);
+  ~frmMain() override;
+
+  // Controls, as the layout names them.
+  QLabel* const Label9;
+  QPushButton* const cmdAction;
+  QCheckBox* const chkAuto;
+  QLabel* const Label3;
+  QLineEdit* const txtInterval;
+  QCheckBox* const chkMin;
+  QLabel* const Label7;
+  QLabel* const Label11;
+  RichTextPane* const txtAdvanced;
+  QPushButton* const cmdRegEx;
+  QFrame* const Line1;
+  QLabel* const Label12;
+  QLabel* const lblTimer;
+  RichTextPane* const txtOutput;
+  QLabel* const Label4;
+  LinkLabel* const Image1;
+  LinkLabel* const Label6;
+  QTimer* const timTimer;
+  TrayIcon* const tray;
+
+  /// The start-up sequence: splash, settings, automatic Start, show,
+  /// minimise to the tray.
+  void Form_Load();
+  /// Hides the window and puts its icon in the tray.
+  void minimize_to_tray();
+
+  void cmdAction_Click();
+  void timTimer_Timer();
+  void txtInterval_LostFocus();
+  void chkAuto_Click();
+  void chkMin_Click();
+  void cmdRegEx_Click();
+  void Image1_Click();
+  void Label6_Click();
+  void tray_left_button_down();
+  void tray_right_button_down();
+  void mPopRestore_Click();
+  void mPopRun_Click(int index);
+  void mPopExit_Click();
+
+  modGeneral::Context& context() { return *context_; }
+  const PollClock& poll_clock() const { return poll_clock_; }
+
+ protected:
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void lay_out();
+  void connect_events();
+  void store(const modGeneral::SettingKey& key, const QString& value);
+  void restore_from_tray();
+  bool confirm_exit();
+
+  modGeneral::SettingsStore& settings_;
+  Desktop& desktop_;
+  std::unique_ptr<modGeneral::Context> context_;
+  PollClock poll_clock_;
+  bool quitting_ = false;
+  bool reporting_store_failure_ = false;
+};
+
+}  // namespace kestrun::ui

@@ -1,0 +1,66 @@
+#include "ui/layout.h"
+
+#include <QFontDatabase>
+#include <QWidget>
+
+namespace kestrun::ui {
+namespace {
+
+QString installed_or(const QString& family, const QString& fallback) {
+  return QFontDatabase::hasFamily(family) ? family : fallback;
+}
+
+QString family_of(Face face) {
+  switch (face) {
+    case Face::verdana:
+      return installed_or(QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"));
+    case Face::trebuchet:
+      return installed_or(QStringLiteral("Trebuchet MS"), QStringLiteral("DejaVu Sans"));
+    case Face::courier:
+      return installed_or(QStringLiteral("Courier New"), QStringLiteral("DejaVu Sans Mono"));
+    case Face::dialog:
+      break;
+  }
+  return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+}
+
+}  // namespace
+
+QRect twips_rect(int left, int top, int width, int height) {
+  return {pixels(left), pixels(top), pixels(width), pixels(height)};
+}
+
+void place(QWidget* widget, int left, int top, int width, int height) {
+  widget->setGeometry(twips_rect(left, top, width, height));
+}
+
+QSize twips_size(int width, int height) { return {pixels(width), pixels(height)}; }
+
+QFont layout_font(Face face, qreal points, bool bold) {
+  QFont font(family_of(face));
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  if (face == Face::courier) font.setStyleHint(QFont::Monospace);
+  return font;
+}
+
+QFont dialog_font() { return layout_font(Face::dialog, 8.25); }
+
+void shrink_to_fit(QWidget* control) {
+  QFont font = control->font();
+  const qreal smallest = font.pointSizeF() - 1.5;
+  while (control->sizeHint().width() > control->width() && font.pointSizeF() > smallest) {
+    font.setPointSizeF(font.pointSizeF() - 0.25);
+    control->setFont(font);
+  }
+}
+
+QIcon program_icon() {
+  QIcon icon;
+  for (const int size : {16, 24, 32, 48, 256}) {
+    icon.addFile(QStringLiteral(":/kestrun/kestrun-%1.png").arg(size), QSize(size, size));
+  }
+  return icon;
+}
+
+}  // namespace kestrun::ui

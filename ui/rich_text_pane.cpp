@@ -1,0 +1,188 @@
+#include "ui/rich_text_pane.h"
+
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <string_view>
+
+namespace kestrun::ui {
+namespace {
+
+// One character of the pane's text and what stands for it in the document.
+struct Character {
+  std::size_t bytes = 1;
+  std::size_t pane_length = 1;  // 2 for a CR LF
+  int document_length = 1;      // UTF-16 units; a line break is 1
+  char32_t code_point = U'\uFFFD';
+};
+
+bool continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// A byte that starts no valid UTF-8 sequence stands alone, shown as U+FFFD.
+Character decode(std::string_view text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  if (lead == '\r' || lead == '\n') {
+    const bool pair = lead == '\r' && at + 1 < text.size() && text[at + 1] == '\n';
+    return {pair ? 2u : 1u, pair ? 2u : 1u, 1, U'\n'};
+  }
+  if (lead < 0x80) return {1, 1, 1, lead};
+  const std::size_t size = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+  if (size == 0 || lead > 0xF4 || at + size > text.size()) return {};
+  char32_t code_point = lead & (0x7F >> size);
+  for (std::size_t i = 1; i < size; ++i) {
+    const auto byte = static_cast<unsigned char>(text[at + i]);
+    if (!continuation(byte)) return {};
+    code_point = (code_point << 6) | (byte & 0x3F);
+  }
+  static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code_point < kSmallest[size] || code_point > 0x10FFFF ||
+      (code_point >= 0xD800 && code_point <= 0xDFFF)) {
+    return {};
+  }
+  return {size, 1, code_point >= 0x10000 ? 2 : 1, code_point};
+}
+
+// Calls `visit(character, pane_position, document_position)` for each
+// character until it returns false.
+template <typename Visit>
+void walk(std::string_view text, Visit&& visit) {
+  std::size_t pane = 0;
+  int document = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    const Character character = decode(text, at);
+    if (!visit(character, pane, document)) return;
+    at += character.bytes;
+    pane += character.pane_length;
+    document += character.document_length;
+  }
+}
+
+QString document_text(std::string_view text) {
+  QString shown;
+  shown.reserve(static_cast<qsizetype>(text.size()));
+  walk(text, [&](const Character& c, std::size_t, int) {
+    const char32_t code_point = c.code_point;
+    shown.append(QString::fromUcs4(&code_point, 1));
+    return true;
+  });
+  return shown;
+}
+
+std::size_t pane_length(std::string_view text) {
+  std::size_t length = 0;
+  walk(text, [&](const Character& c, std::size_t, int) {
+    length += c.pane_length;
+    return true;
+  });
+  return length;
+}
+
+// A pane position between the CR and the LF of a line end falls on the
+// document's line break; one inside nothing falls at the end.
+int document_position(std::string_view text, std::size_t position) {
+  int found = -1;
+  int end = 0;
+  walk(text, [&](const Character& c, std::size_t pane, int document) {
+    end = document + c.document_length;
+    if (position < pane + c.pane_length) {
+      found = document;
+      return false;
+    }
+    return true;
+  });
+  return found >= 0 ? found : end;
+}
+
+std::size_t pane_position(std::string_view text, int position) {
+  std::size_t found = 0;
+  bool inside = false;
+  walk(text, [&](const Character& c, std::size_t pane, int document) {
+    found = pane + c.pane_length;
+    if (position < document + c.document_length) {
+      found = pane;
+      inside = true;
+      return false;
+    }
+    return true;
+  });
+  return inside ? found : pane_length(text);
+}
+
+}  // namespace
+
+RichTextPane::RichTextPane(QWidget* parent) : QPlainTextEdit(parent) {
+  connect(this, &QPlainTextEdit::textChanged, this, [this] {
+    if (!setting_text_) adopt_typed_text();
+  });
+}
+
+void RichTextPane::set_text(const std::string& text) {
+  // An append should not throw the reader back to the top of a long log.
+  const bool append = text.size() >= text_.size() && text.compare(0, text_.size(), text_) == 0;
+  QScrollBar* bar = verticalScrollBar();
+  const bool at_bottom = bar->value() == bar->maximum();
+  const int scrolled = bar->value();
+
+  text_ = text;
+  length_ = pane_length(text_);
+  setting_text_ = true;
+  setPlainText(document_text(text_));
+  setting_text_ = false;
+  if (append) bar->setValue(at_bottom ? bar->maximum() : scrolled);
+}
+
+std::size_t RichTextPane::selection_start() const {
+  return pane_position(text_, textCursor().selectionStart());
+}
+
+void RichTextPane::set_selection_start(std::size_t position) {
+  caret_ = position;
+  QTextCursor cursor = textCursor();
+  cursor.setPosition(document_position(text_, position));
+  setTextCursor(cursor);
+  ensureCursorVisible();
+}
+
+void RichTextPane::set_selection_length(std::size_t length) {
+  QTextCursor cursor = textCursor();
+  const int anchor = cursor.selectionStart();
+  // A caret set between a CR and its LF sits on the line break in the
+  // document; the selection still starts from where it was set.
+  const std::size_t start =
+      document_position(text_, caret_) == anchor ? caret_ : pane_position(text_, anchor);
+  cursor.setPosition(anchor);
+  cursor.setPosition(document_position(text_, start + length), QTextCursor::KeepAnchor);
+  setTextCursor(cursor);
+}
+
+void RichTextPane::set_discard_keys(bool discard) {
+  discard_keys_ = discard;
+  setReadOnly(discard);
+}
+
+void RichTextPane::keyPressEvent(QKeyEvent* event) {
+  if (discard_keys_) {
+    event->accept();
+    return;
+  }
+  QPlainTextEdit::keyPressEvent(event);
+}
+
+void RichTextPane::inputMethodEvent(QInputMethodEvent* event) {
+  if (discard_keys_) {
+    event->accept();
+    return;
+  }
+  QPlainTextEdit::inputMethodEvent(event);
+}
+
+// What the user typed becomes the pane's text with CR LF line ends.
+void RichTextPane::adopt_typed_text() {
+  QString typed = document()->toRawText();
+  typed.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+  typed.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+  text_ = typed.toStdString();
+  length_ = pane_length(text_);
+}
+
+}  // namespace kestrun::ui
