@@ -1,0 +1,319 @@
+// The main window over a fake machine: start-up, Start/Stop, the poll clock,
+// the settings it writes and the editor it opens.
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTimer>
+
+#include "tests/ui/ui_test_support.h"
+#include "ui/frmAdvanced.h"
+#include "ui/frmSplash.h"
+#include "ui/rich_text_pane.h"
+#include "ui/tray_icon.h"
+
+using kestrun::testing::crlf_lines;
+using kestrun::testing::MainWindowRig;
+using kestrun::testing::when_modal_shown;
+using modGeneral::kAdvanced;
+using modGeneral::kAuto;
+using modGeneral::kInterval;
+using modGeneral::kMinimise;
+
+namespace {
+
+const std::string kPenScript = crlf_lines({"label:PEN", "exec:backup %1"});
+
+std::string pen_detected() {
+  return crlf_lines({"Detected USB device labeled 'PEN' on E:\\",
+                     "  executing script...backup E:\\",
+                     "  now ignoring the device until it's reinserted (or app is restarted)"});
+}
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void aFirstRunStartsStoppedWithTheDefaultsAfterTheSplash() {
+    MainWindowRig rig;
+    bool checked_during_splash = false;
+    rig.load([&] {
+      auto* splash = rig.window->findChild<kestrun::ui::frmSplash*>();
+      QVERIFY(splash && splash->isVisible() && splash->isModal());
+      QCOMPARE(splash->lblVersion->text(), "Version 1.5");
+      QVERIFY(splash->timTimer1->isActive());
+      QCOMPARE(splash->timTimer1->interval(), 2500);
+      QVERIFY(!rig.window->isVisible());
+      QCOMPARE(rig.window->windowTitle(), "Kestrun");
+      QCOMPARE(rig.window->txtInterval->text(), "60");
+      checked_during_splash = true;
+    });
+    QVERIFY(checked_during_splash);
+    QVERIFY(rig.window->findChild<kestrun::ui::frmSplash*>() == nullptr);
+
+    auto& w = *rig.window;
+    QCOMPARE(w.windowTitle(), "Kestrun v1.5");
+    QCOMPARE(w.txtInterval->text(), "10");
+    QCOMPARE(w.txtAdvanced->text(), "");
+    QVERIFY(!w.chkAuto->isChecked() && !w.chkMin->isChecked());
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.cmdAction->text(), "Start");
+    QVERIFY(!w.timTimer->isActive());
+    QCOMPARE(w.lblTimer->text(), "");
+    QCOMPARE(rig.log(), "");
+    QCOMPARE(rig.machine.listings, 0);
+    QVERIFY(!w.tray->is_added());
+    QVERIFY2(!QFile::exists(rig.settings_path), "loading must write nothing");
+  }
+
+  void autoStartPollsOnceTheSplashHasGone() {
+    MainWindowRig rig;
+    rig.store(kAuto, "1");
+    rig.store(kAdvanced, kPenScript);
+    rig.store(kInterval, "5");
+    rig.machine.plug("E:\\", "PEN");
+    rig.load([&] { QCOMPARE(rig.machine.listings, 0); });
+
+    auto& w = *rig.window;
+    QCOMPARE(rig.log(), "Started...\r\n" + pen_detected());
+    QCOMPARE(rig.launcher.launched.size(), 1u);
+    QCOMPARE(w.cmdAction->text(), "Stop");
+    QVERIFY(w.timTimer->isActive());
+    QCOMPARE(w.txtInterval->text(), "5");
+    QCOMPARE(w.txtAdvanced->text(), kPenScript);
+    QVERIFY(w.chkAuto->isChecked());
+    QVERIFY(w.isVisible());
+  }
+
+  void minimiseAtStartSendsTheWindowToTheTrayWithoutPolling() {
+    MainWindowRig rig;
+    rig.store(kMinimise, "1");
+    rig.load([&] { QVERIFY(!rig.window->tray->is_added()); });
+    QTRY_VERIFY(!rig.window->isVisible());
+    QVERIFY(rig.window->tray->is_added());
+    QCOMPARE(rig.window->cmdAction->text(), "Start");
+  }
+
+  void storedBoxStatesOtherThanOneLeaveTheBoxesUnchecked() {
+    MainWindowRig rig;
+    rig.store(kAuto, "2");
+    rig.store(kMinimise, "yes");
+    rig.load();
+    QVERIFY(!rig.window->chkAuto->isChecked() && !rig.window->chkMin->isChecked());
+    QVERIFY(rig.window->isVisible());
+  }
+
+  void startClearsTheLogAndActsOnEveryDriveAgain() {
+    MainWindowRig rig;
+    rig.store(kAdvanced, kPenScript);
+    rig.machine.plug("E:\\", "PEN");
+    rig.load();
+    auto& w = *rig.window;
+
+    w.cmdAction_Click();
+    QCOMPARE(rig.log(), "Started...\r\n" + pen_detected());
+    w.lblTimer->setText("7");
+    w.cmdAction_Click();
+    QCOMPARE(w.cmdAction->text(), "Start");
+    QVERIFY(!w.timTimer->isActive());
+    QCOMPARE(rig.log(), "Started...\r\n" + pen_detected() + "Stopped.\r\n");
+    QCOMPARE(w.lblTimer->text(), "7");
+
+    QTest::mouseClick(w.cmdAction, Qt::LeftButton);
+    QCOMPARE(rig.log(), "Started...\r\n" + pen_detected());
+    QCOMPARE(rig.launcher.launched.size(), 2u);
+  }
+
+  void theClockCountsDownAndPollsAtTheInterval() {
+    MainWindowRig rig;
+    rig.store(kAdvanced, kPenScript);  // an empty script ends a pass before any listing
+    rig.load();
+    auto& w = *rig.window;
+    w.txtInterval->setText("3");
+    w.cmdAction_Click();
+    QVERIFY(rig.machine.listings > 0);
+
+    QStringList countdown;
+    QList<int> polled;
+    for (int tick = 1; tick <= 4; ++tick) {
+      const int seen = rig.machine.listings;
+      w.timTimer_Timer();
+      countdown << w.lblTimer->text();
+      if (rig.machine.listings > seen) polled << tick;
+    }
+    QCOMPARE(countdown, QStringList({"2", "1", "0", "2"}));
+    QCOMPARE(polled, QList<int>{3});
+  }
+
+  // A pass is due once the ticks reach the interval, whatever the interval.
+  void theClockPollsForEveryNumericInterval_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("ticks_before");
+    QTest::addColumn<QString>("interval");
+    QTest::addColumn<QStringList>("countdown");
+    QTest::addColumn<QList<int>>("passes");  // ticks, counted from the change, that poll
+
+    QTest::newRow("lowered below the ticks counted")
+        << "10" << 5 << "3" << QStringList{"0", "2", "1", "0"} << QList<int>{1, 4};
+    QTest::newRow("fraction") << "10" << 0 << "2.5" << QStringList{"1.5", "0.5", "0", "1.5"}
+                              << QList<int>{3};
+    QTest::newRow("zero") << "10" << 0 << "0" << QStringList{"0", "0"} << QList<int>{1, 2};
+    QTest::newRow("negative") << "10" << 0 << "-4" << QStringList{"0", "0"} << QList<int>{1, 2};
+    QTest::newRow("not a number, then a number")
+        << "10" << 0 << "ten" << QStringList{"", "", "", ""} << QList<int>{};
+  }
+  void theClockPollsForEveryNumericInterval() {
+    QFETCH(QString, before);
+    QFETCH(int, ticks_before);
+    QFETCH(QString, interval);
+    QFETCH(QStringList, countdown);
+    QFETCH(QList<int>, passes);
+
+    MainWindowRig rig;
+    rig.store(kAdvanced, kPenScript);
+    rig.load();
+    auto& w = *rig.window;
+    w.txtInterval->setText(before);
+    w.cmdAction_Click();
+    for (int tick = 0; tick < ticks_before; ++tick) w.timTimer_Timer();
+
+    w.txtInterval->setText(interval);
+    QStringList shown;
+    QList<int> polled;
+    for (int tick = 1; tick <= countdown.size(); ++tick) {
+      const int seen = rig.machine.listings;
+      w.timTimer_Timer();
+      shown << w.lblTimer->text();
+      if (rig.machine.listings > seen) polled << tick;
+    }
+    QCOMPARE(shown, countdown);
+    QCOMPARE(polled, passes);
+    QCOMPARE(w.cmdAction->text(), "Stop");
+
+    if (interval == "ten") {
+      w.txtInterval->setText("2");
+      const int seen = rig.machine.listings;
+      w.timTimer_Timer();
+      QCOMPARE(w.lblTimer->text(), "0");
+      QVERIFY(rig.machine.listings > seen);
+    }
+  }
+
+  void theIntervalIsStoredVerbatimWhenItLosesTheFocus() {
+    MainWindowRig rig;
+    rig.load();
+    auto& w = *rig.window;
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.txtInterval->setFocus();
+    w.txtInterval->setText(" 7 ");
+    QCOMPARE(rig.stored(kInterval), "10");
+    w.chkAuto->setFocus();
+    QCOMPARE(rig.stored(kInterval), " 7 ");
+
+    w.txtInterval->setFocus();
+    w.txtInterval->clear();
+    w.cmdAction->setFocus();
+    QCOMPARE(rig.stored(kInterval), "");
+    QCOMPARE(rig.stored(kAuto), "0");
+  }
+
+  void theBoxesAreStoredAsTheyChange() {
+    MainWindowRig rig;
+    rig.load();
+    auto& w = *rig.window;
+    w.chkAuto->click();
+    QCOMPARE(rig.stored(kAuto), "1");
+    w.chkMin->click();
+    QCOMPARE(rig.stored(kMinimise), "1");
+    w.chkAuto->click();
+    QCOMPARE(rig.stored(kAuto), "0");
+    QCOMPARE(rig.stored(kMinimise), "1");
+  }
+
+  void aStoreThatCannotBeWrittenIsReportedAndKeepsWhatWasEntered() {
+    MainWindowRig rig;
+    rig.load();
+    QVERIFY(QDir().mkpath(rig.settings_path));  // the store is now a folder
+    auto& w = *rig.window;
+    w.chkAuto->click();
+    QVERIFY(w.chkAuto->isChecked());
+    QCOMPARE(rig.desktop.messages.size(), 1u);
+    const auto& box = rig.desktop.messages.front();
+    QVERIFY2(box.text.startsWith("Unable to save the setting 'Auto': ") && box.text.size() > 36,
+             qPrintable(box.text));
+    QCOMPARE(box.title, "Kestrun");
+    QVERIFY(box.warning);
+  }
+
+  void keysTypedIntoTheTwoPanesAreDiscarded() {
+    MainWindowRig rig;
+    rig.store(kAdvanced, kPenScript);
+    rig.load();
+    auto& w = *rig.window;
+    w.cmdAction_Click();
+    for (kestrun::ui::RichTextPane* pane : {w.txtAdvanced, w.txtOutput}) {
+      const std::string before = pane->text();
+      pane->setFocus();
+      QTest::keyClicks(pane, "typed");
+      QTest::keyClick(pane, Qt::Key_Backspace);
+      QTest::keyClick(pane, Qt::Key_Return);
+      QTest::keyClick(pane, Qt::Key_V, Qt::ControlModifier);
+      QCOMPARE(pane->text(), before);
+      QVERIFY(!(pane->focusPolicy() & Qt::TabFocus));
+    }
+  }
+
+  void theEditorOpensModallyWithoutAnOwnerAndTheViewReloads() {
+    MainWindowRig rig;
+    rig.store(kAdvanced, "label:OLD\r\n");
+    rig.load();
+    auto& w = *rig.window;
+    w.cmdAction_Click();
+    bool seen = false;
+    when_modal_shown([&](QWidget* modal) {
+      auto* editor = qobject_cast<kestrun::ui::frmAdvanced*>(modal);
+      QVERIFY(editor != nullptr);
+      QVERIFY(editor->parentWidget() == nullptr);
+      QCOMPARE(editor->windowModality(), Qt::ApplicationModal);
+      QVERIFY(w.timTimer->isActive());
+      rig.store(kAdvanced, kPenScript);
+      seen = true;
+      editor->close();
+    });
+    QTest::mouseClick(w.cmdRegEx, Qt::LeftButton);
+    QVERIFY(seen);
+    QCOMPARE(w.txtAdvanced->text(), kPenScript);
+  }
+
+  void closingOrMinimisingSendsTheWindowToTheTray() {
+    MainWindowRig rig;
+    rig.load();
+    auto& w = *rig.window;
+    w.cmdAction_Click();
+    QVERIFY(!w.close());
+    QVERIFY(!w.isVisible());
+    QVERIFY(w.tray->is_added());
+    QCOMPARE(w.tray->icon()->toolTip(), "Kestrun v1.5");
+    QVERIFY(!w.tray->icon()->icon().isNull());
+    QVERIFY(w.timTimer->isActive());
+
+    w.tray_left_button_down();
+    QVERIFY(w.isVisible() && !w.isMinimized());
+    QVERIFY(!w.tray->is_added());
+
+    w.setWindowState(Qt::WindowMinimized);
+    QTRY_VERIFY(!w.isVisible());
+    QVERIFY(w.tray->is_added());
+    w.mPopRestore_Click();
+    QVERIFY(w.isVisible() && !w.isMinimized());
+    QVERIFY(!w.tray->is_added());
+  }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"

@@ -1,0 +1,74 @@
+#include "tests/ui/ui_test_support.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QTest>
+#include <QTimer>
+
+#include "ui/frmSplash.h"
+#include "ui/rich_text_pane.h"
+
+namespace kestrun::testing {
+namespace {
+
+int override_cursor_shape() {
+  const QCursor* cursor = QGuiApplication::overrideCursor();
+  return cursor ? cursor->shape() : -1;
+}
+
+}  // namespace
+
+bool FakeDesktop::ask_yes_no(QWidget*, const QString& text, const QString& title) {
+  questions.push_back({text, title, false, override_cursor_shape()});
+  return answer_yes;
+}
+
+void FakeDesktop::show_message(QWidget*, const QString& text, const QString& title, bool warning) {
+  messages.push_back({text, title, warning, override_cursor_shape()});
+}
+
+std::optional<ui::SystemError> FakeDesktop::open_url(const QUrl& url) {
+  opened.push_back(url);
+  cursor_while_opening.push_back(override_cursor_shape());
+  return open_failure;
+}
+
+MainWindowRig::MainWindowRig()
+    : settings_path(folder.filePath("Kestrun.conf")),
+      settings(settings_path),
+      window(std::make_unique<ui::frmMain>(machine, launcher, settings, desktop)) {}
+
+void when_modal_shown(const std::function<void(QWidget*)>& work) {
+  // Polls rather than waits a fixed time: the dialog opens inside the code
+  // under test, after this returns.
+  auto* poll = new QTimer;
+  poll->setInterval(5);
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, work] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      poll->stop();
+      poll->deleteLater();
+      work(modal);
+    }
+  });
+  poll->start();
+}
+
+void MainWindowRig::load(const std::function<void()>& during_splash) {
+  when_modal_shown([during_splash](QWidget* modal) {
+    auto* splash = qobject_cast<ui::frmSplash*>(modal);
+    QVERIFY(splash != nullptr);
+    if (during_splash) during_splash();
+    splash->timTimer1_Timer();
+  });
+  window->Form_Load();
+}
+
+void MainWindowRig::store(const modGeneral::SettingKey& key, const std::string& value) {
+  QVERIFY(settings.write(key, value, nullptr));
+}
+
+std::string MainWindowRig::stored(const modGeneral::SettingKey& key) { return settings.read(key); }
+
+std::string MainWindowRig::log() const { return window->txtOutput->text(); }
+
+}  // namespace kestrun::testing

@@ -1,0 +1,70 @@
+// A main window over a fake machine, a recording desktop and a settings file
+// in a temporary folder.
+#pragma once
+
+#include <QTemporaryDir>
+#include <QUrl>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "settings/qt_settings_store.h"
+#include "tests/fakes/fake_machine.h"
+#include "ui/desktop.h"
+#include "ui/frmMain.h"
+
+namespace kestrun::testing {
+
+/// Answers questions as told and records what the windows asked for.
+class FakeDesktop : public ui::Desktop {
+ public:
+  struct Box {
+    QString text;
+    QString title;
+    bool warning = false;
+    int cursor = -1;  // the override cursor's shape while it was up, -1 for none
+  };
+
+  bool ask_yes_no(QWidget* parent, const QString& text, const QString& title) override;
+  void show_message(QWidget* parent, const QString& text, const QString& title,
+                    bool warning) override;
+  bool tray_available() override { return tray; }
+  std::optional<ui::SystemError> open_url(const QUrl& url) override;
+  void quit() override { ++quits; }
+
+  bool answer_yes = true;
+  bool tray = true;
+  std::optional<ui::SystemError> open_failure;
+
+  std::vector<Box> questions;
+  std::vector<Box> messages;
+  std::vector<QUrl> opened;
+  std::vector<int> cursor_while_opening;
+  int quits = 0;
+};
+
+/// Everything a main window needs, with nothing real but the settings file.
+struct MainWindowRig {
+  MainWindowRig();
+
+  /// Runs the start-up sequence, closing the splash by firing its timer.
+  /// `during_splash` runs while the splash is up.
+  void load(const std::function<void()>& during_splash = {});
+  void store(const modGeneral::SettingKey& key, const std::string& value);
+  std::string stored(const modGeneral::SettingKey& key);
+  std::string log() const;
+
+  QTemporaryDir folder;
+  QString settings_path;
+  FakeMachine machine;
+  FakeLauncher launcher;
+  QtSettingsStore settings;
+  FakeDesktop desktop;
+  std::unique_ptr<ui::frmMain> window;
+};
+
+/// Runs `work` on the modal dialog once one is up.
+void when_modal_shown(const std::function<void(QWidget*)>& work);
+
+}  // namespace kestrun::testing
