@@ -2,6 +2,9 @@
 #include "platform/drives_linux.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <poll.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -17,16 +20,19 @@ namespace kestrun::platform {
 
 namespace {
 
-bool read_whole_file(const std::string& path, std::string& text) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+bool read_from_start(int fd, std::string& text) {
+  if (lseek(fd, 0, SEEK_SET) != 0) return false;
   text.clear();
   char chunk[8192];
   ssize_t got = 0;
   while ((got = read(fd, chunk, sizeof chunk)) > 0)
     text.append(chunk, static_cast<std::size_t>(got));
-  close(fd);
   return got == 0;
+}
+
+bool is_proc_file(int fd) {
+  struct statfs filesystem {};
+  return fstatfs(fd, &filesystem) == 0 && filesystem.f_type == PROC_SUPER_MAGIC;
 }
 
 bool is_root(std::string_view root) {
@@ -59,6 +65,10 @@ std::string device_node(const MountedDrive& drive) {
 
 LinuxDriveApi::LinuxDriveApi(LinuxSources sources, DeviceResolver resolve)
     : sources_(std::move(sources)), resolve_(std::move(resolve)) {}
+
+LinuxDriveApi::~LinuxDriveApi() {
+  if (mountinfo_fd_ >= 0) close(mountinfo_fd_);
+}
 
 std::size_t LinuxDriveApi::logical_drive_strings(std::size_t length, char* buffer) {
   auto list = std::exchange(measured_, std::nullopt);
@@ -121,7 +131,8 @@ modGeneral::DriveLocation LinuxDriveApi::locate(std::string_view root) {
 }
 
 bool LinuxDriveApi::refresh() {
-  if (!read_whole_file(sources_.mountinfo, mountinfo_text_)) return false;
+  if (listed_ && mount_table_unchanged()) return true;
+  if (!read_mount_table()) return false;
   auto found = find_drives(parse_mountinfo(mountinfo_text_), resolve_);
   listed_ = true;
 
@@ -149,6 +160,27 @@ bool LinuxDriveApi::refresh() {
             [](const auto& a, const auto& b) { return a.letter < b.letter; });
   drives_ = std::move(lettered);
   return true;
+}
+
+// The kernel raises POLLPRI on its mount table after every mount, unmount or
+// remount, so a table without it still reads as it did last time.
+bool LinuxDriveApi::mount_table_unchanged() const {
+  if (mountinfo_fd_ < 0) return false;
+  pollfd watch{mountinfo_fd_, POLLPRI, 0};
+  return poll(&watch, 1, 0) == 0;
+}
+
+bool LinuxDriveApi::read_mount_table() {
+  if (mountinfo_fd_ >= 0) return read_from_start(mountinfo_fd_, mountinfo_text_);
+  const int fd = open(sources_.mountinfo.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool read = read_from_start(fd, mountinfo_text_);
+  if (read && is_proc_file(fd)) {
+    mountinfo_fd_ = fd;
+  } else {
+    close(fd);
+  }
+  return read;
 }
 
 std::string LinuxDriveApi::drive_strings() const {

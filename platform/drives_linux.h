@@ -36,6 +36,9 @@ struct LetteredDrive {
 class LinuxDriveApi : public modGeneral::DriveApi {
  public:
   explicit LinuxDriveApi(LinuxSources sources = {}, DeviceResolver resolve = stat_block_device);
+  ~LinuxDriveApi() override;
+  LinuxDriveApi(const LinuxDriveApi&) = delete;
+  LinuxDriveApi& operator=(const LinuxDriveApi&) = delete;
 
   std::size_t logical_drive_strings(std::size_t length, char* buffer) override;
   std::optional<std::string> volume_label(std::string_view root) override;
@@ -49,6 +52,8 @@ class LinuxDriveApi : public modGeneral::DriveApi {
 
  private:
   bool refresh();
+  bool mount_table_unchanged() const;
+  bool read_mount_table();
   std::string drive_strings() const;
   const MountedDrive* find(std::string_view root);
   std::optional<std::string> block_label(const MountedDrive& drive) const;
@@ -61,6 +66,8 @@ class LinuxDriveApi : public modGeneral::DriveApi {
   // so both see the same drives.
   std::optional<std::string> measured_;
   std::string mountinfo_text_;
+  // Kept open when it is the kernel's own table, which flags every change.
+  int mountinfo_fd_ = -1;
 };
 
 }  // namespace kestrun::platform
