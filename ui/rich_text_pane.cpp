@@ -118,9 +118,12 @@ RichTextPane::RichTextPane(QWidget* parent) : QPlainTextEdit(parent) {
 
 void RichTextPane::set_text(const std::string& text) {
   // An append should not throw the reader back to the top of a long log.
-  const bool append = text.size() >= text_.size() && text.compare(0, text_.size(), text_) == 0;
+  const bool append =
+      !text_.empty() && text.size() >= text_.size() && text.compare(0, text_.size(), text_) == 0;
   QScrollBar* bar = verticalScrollBar();
-  const bool at_bottom = bar->value() == bar->maximum();
+  QTextCursor end(document());
+  end.movePosition(QTextCursor::End);
+  const bool end_in_view = viewport()->rect().intersects(cursorRect(end));
   const int scrolled = bar->value();
 
   text_ = text;
@@ -128,7 +131,7 @@ void RichTextPane::set_text(const std::string& text) {
   setting_text_ = true;
   setPlainText(document_text(text_));
   setting_text_ = false;
-  if (append) bar->setValue(at_bottom ? bar->maximum() : scrolled);
+  if (append) bar->setValue(end_in_view ? bar->maximum() : scrolled);
 }
 
 std::size_t RichTextPane::selection_start() const {

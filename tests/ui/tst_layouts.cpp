@@ -1,0 +1,261 @@
+// The three windows against their layout tables: geometry in twips, fonts,
+// colours, tab order, window kinds and initial state.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "tests/ui/ui_test_support.h"
+#include "ui/frmAdvanced.h"
+#include "ui/frmSplash.h"
+#include "ui/layout.h"
+#include "ui/rich_text_pane.h"
+#include "ui/tray_icon.h"
+#include "ui/web_links.h"
+
+using kestrun::testing::MainWindowRig;
+using kestrun::ui::twips_rect;
+
+namespace {
+
+struct Placed {
+  const char* name;
+  int left, top, width, height;
+};
+
+void check_places(const QWidget& window, std::initializer_list<Placed> table) {
+  for (const Placed& row : table) {
+    const auto* control = window.findChild<QWidget*>(row.name);
+    QVERIFY2(control != nullptr, row.name);
+    QCOMPARE(control->geometry(), twips_rect(row.left, row.top, row.width, row.height));
+  }
+}
+
+void check_font(const QWidget* control, const QStringList& faces, qreal points, bool bold = false) {
+  QVERIFY2(faces.contains(QFontInfo(control->font()).family()),
+           qPrintable(control->objectName() + ": " + QFontInfo(control->font()).family()));
+  QCOMPARE(control->font().pointSizeF(), points);
+  QCOMPARE(control->font().bold(), bold);
+}
+
+const QStringList kVerdana{"Verdana", "DejaVu Sans"};
+const QStringList kTrebuchet{"Trebuchet MS", "DejaVu Sans"};
+const QStringList kCourier{"Courier New", "DejaVu Sans Mono"};
+const QColor kDarkRed(64, 0, 0);
+
+// The names of the controls that the Tab key visits from `first` on.
+QStringList tab_walk(QWidget& window, QWidget* first, int steps) {
+  window.show();
+  window.activateWindow();
+  if (!QTest::qWaitForWindowActive(&window)) return {"window not active"};
+  first->setFocus(Qt::TabFocusReason);
+  QStringList visited{QApplication::focusWidget()->objectName()};
+  for (int step = 0; step < steps; ++step) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited << QApplication::focusWidget()->objectName();
+  }
+  return visited;
+}
+
+}  // namespace
+
+class TestLayouts : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void theMainWindowMatchesItsTable() {
+    MainWindowRig rig;
+    auto& w = *rig.window;
+    QCOMPARE(w.size(), QSize(490, 479));
+    QCOMPARE(w.minimumSize(), w.maximumSize());
+    QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(w.windowFlags() & Qt::WindowCloseButtonHint);
+    QCOMPARE(w.windowTitle(), "Kestrun");
+    QVERIFY(!w.windowIcon().isNull());
+    QVERIFY(w.windowIcon().availableSizes().contains(QSize(48, 48)));
+
+    // The check boxes reach the Start button so that their captions fit.
+    check_places(w, {{"Label9", 120, 120, 2175, 255},
+                     {"cmdAction", 5280, 240, 1935, 855},
+                     {"chkAuto", 2640, 280, 2520, 375},
+                     {"Label3", 120, 495, 1455, 255},
+                     {"txtInterval", 1680, 480, 735, 285},
+                     {"chkMin", 2640, 600, 2520, 375},
+                     {"Label7", 120, 960, 1815, 255},
+                     {"Label11", 120, 1320, 7095, 495},
+                     {"txtAdvanced", 360, 1920, 6015, 1335},
+                     {"cmdRegEx", 6480, 1920, 375, 1335},
+                     {"Label12", 120, 3600, 2175, 255},
+                     {"lblTimer", 6000, 3600, 1215, 255},
+                     {"txtOutput", 120, 3885, 7095, 2385},
+                     {"Label4", 120, 6360, 6015, 255},
+                     {"Image1", 6240, 6480, 930, 465},
+                     {"Label6", 2040, 6840, 2295, 255}});
+    QCOMPARE(w.Line1->geometry(), QRect(8, 232, 473, 1));
+
+    QCOMPARE(w.cmdAction->text(), "Start");
+    QCOMPARE(w.chkAuto->text(), "Start timer when app starts?");
+    QCOMPARE(w.chkMin->text(), "Minimise on automatic start?");
+    QCOMPARE(w.Label3->text(), "Poll Interval (sec):");
+    QCOMPARE(w.txtInterval->text(), "60");
+    QCOMPARE(w.cmdRegEx->text(), "...");
+    QCOMPARE(w.cmdRegEx->toolTip(), "Edit script");
+    QVERIFY(w.chkAuto->sizeHint().width() <= w.chkAuto->width());
+    QVERIFY(w.chkMin->sizeHint().width() <= w.chkMin->width());
+
+    for (const QWidget* heading : {w.Label9, w.Label7, w.Label12})
+      check_font(heading, kVerdana, 9.75);
+    check_font(w.cmdAction, kVerdana, 12, true);
+    check_font(w.txtAdvanced, kCourier, 8.25);
+    check_font(w.Label4, kTrebuchet, 8.25, true);
+    check_font(w.Label6, kTrebuchet, 8.25, true);
+    QCOMPARE(w.txtOutput->font().pointSizeF(), 8.25);
+    QCOMPARE(w.Label11->palette().color(QPalette::WindowText), kDarkRed);
+    QCOMPARE(w.txtAdvanced->palette().color(QPalette::Base), QColor(224, 224, 224));
+    QVERIFY(w.Label11->wordWrap());
+    QVERIFY(w.lblTimer->alignment() & Qt::AlignRight);
+    QVERIFY(w.Label4->alignment() & Qt::AlignHCenter);
+    QCOMPARE(w.txtOutput->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(w.txtOutput->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(w.txtAdvanced->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(w.Image1->pixmap().size(), QSize(62, 31));
+    QCOMPARE(w.timTimer->interval(), 1000);
+    QVERIFY(!w.timTimer->isActive());
+
+    QCOMPARE(tab_walk(w, w.txtInterval, 5), QStringList({"txtInterval", "chkAuto", "cmdAction",
+                                                         "cmdRegEx", "chkMin", "txtInterval"}));
+  }
+
+  void theTrayMenuHasItsTree() {
+    MainWindowRig rig;
+    const auto* tray = rig.window->tray;
+    QCOMPARE(tray->mPopupSys->title(), "&SysTray");
+    QCOMPARE(tray->mPopupSys->actions(),
+             (QList<QAction*>{tray->mPopRestore, tray->mSep1, tray->mPopRun, tray->mSep2,
+                              tray->mPopExit}));
+    QCOMPARE(tray->mPopRestore->text(), "Show main window");
+    QVERIFY(tray->mSep1->isSeparator() && tray->mSep2->isSeparator());
+    QCOMPARE(tray->mPopRun->text(), "");
+    QCOMPARE(tray->mPopExit->text(), "Exit");
+    QVERIFY(!tray->is_added());
+  }
+
+  void theEditorMatchesItsTable() {
+    MainWindowRig rig;
+    kestrun::ui::frmAdvanced editor(rig.window->context());
+    QCOMPARE(editor.windowTitle(), "Edit Detection List...");
+    QCOMPARE(editor.size(), QSize(736, 512));
+    QCOMPARE(editor.minimumSize(), editor.maximumSize());
+    QCOMPARE(editor.windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+    QVERIFY(
+        !(editor.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+
+    check_places(editor, {{"Label8", 120, 120, 2895, 255},
+                          {"Label11", 120, 480, 10215, 615},
+                          {"Label4", 120, 1200, 855, 255},
+                          {"Label1", 600, 1200, 4695, 255},
+                          {"Label3", 600, 1440, 5175, 255},
+                          {"Label6", 600, 1800, 4695, 255},
+                          {"Label5", 600, 2040, 4695, 255},
+                          {"Label9", 600, 2280, 4695, 255},
+                          {"Label7", 600, 2640, 4695, 255},
+                          {"Label2", 8520, 1200, 2415, 375},
+                          {"lstDrives", 8520, 1680, 2415, 810},
+                          {"txtAdvanced", 120, 3000, 10815, 4095},
+                          {"txtLog", 5760, 3000, 5175, 4095},
+                          {"chkValidate", 120, 7200, 1215, 375},
+                          {"cmdValidationLog", 1440, 7200, 1695, 375},
+                          {"cmdSave", 8520, 7200, 1215, 375},
+                          {"cmdCancel", 9840, 7200, 1095, 375}});
+
+    QCOMPARE(editor.Label1->text(), "label:My USB Pen Drive");
+    QCOMPARE(editor.Label3->text(), "exec:wscript \"c:\\something\\whatever.vbs\" \"%1\"");
+    QCOMPARE(editor.Label6->text(), "label:Second Pen Drive");
+    QCOMPARE(editor.Label5->text(), "exec:wscript \"c:\\someother\\script.vbs\" \"%1\"");
+    QCOMPARE(editor.Label9->text(), "menurun:wscript \"c:\\OPTIONALscript.vbs\" \"%3\"");
+    QCOMPARE(editor.Label7->text(), "ignore:d:\\,e:\\,g:\\");
+    QVERIFY(editor.Label11->text().startsWith("Use the syntax below so that when a USB drive"));
+    QVERIFY(editor.Label11->text().endsWith("with the drive letter alone, e.g. 'c'."));
+    QCOMPARE(editor.Label7->toolTip(), "Ignore certain drive letters");
+    QVERIFY(editor.Label9->toolTip().startsWith("When the device is inserted"));
+    check_font(editor.Label8, kVerdana, 9.75);
+    for (const QLabel* example : {editor.Label1, editor.Label3, editor.Label6, editor.Label5,
+                                  editor.Label9, editor.Label7}) {
+      check_font(example, kCourier, 8.25);
+      QCOMPARE(example->palette().color(QPalette::WindowText), kDarkRed);
+    }
+    check_font(editor.txtAdvanced, kCourier, 8.25);
+    check_font(editor.txtLog, kVerdana, 8.25);
+    QCOMPARE(editor.chkValidate->text(), "Validate");
+    QCOMPARE(editor.cmdSave->text(), "Save");
+    QCOMPARE(editor.cmdCancel->text(), "Discard");
+    QCOMPARE(editor.cmdValidationLog->text(), "Close Validation Log");
+    QCOMPARE(editor.timPoll->interval(), 5000);
+    QVERIFY(editor.timPoll->isActive());
+
+    QCOMPARE(tab_walk(editor, editor.txtAdvanced, 5),
+             QStringList({"txtAdvanced", "cmdSave", "cmdCancel", "chkValidate", "lstDrives",
+                          "txtAdvanced"}));
+    QVERIFY(!editor.txtLog->isVisible() && !editor.cmdValidationLog->isVisible());
+    QVERIFY(!editor.txtAdvanced->isReadOnly());
+  }
+
+  void enterAndEscapeDoNotCloseTheEditor() {
+    MainWindowRig rig;
+    kestrun::ui::frmAdvanced editor(rig.window->context());
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    for (QWidget* focus : std::initializer_list<QWidget*>{editor.lstDrives, editor.cmdSave}) {
+      focus->setFocus();
+      QTest::keyClick(focus, Qt::Key_Escape);
+      QTest::keyClick(focus, Qt::Key_Return);
+      QVERIFY(editor.isVisible());
+    }
+    for (const QPushButton* button : editor.findChildren<QPushButton*>()) {
+      QVERIFY(!button->isDefault() && !button->autoDefault());
+    }
+  }
+
+  void theSplashMatchesItsTableAndIgnoresKeysAndClicks() {
+    QWidget owner;
+    kestrun::ui::frmSplash splash(&owner);
+    QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(splash.client->size(), QSize(259, 380));
+    QCOMPARE(splash.size(), QSize(261, 382));
+    QCOMPARE(splash.palette().color(QPalette::Window), QColor(Qt::white));
+    check_places(*splash.client, {{"Image1", 0, 120, 3840, 3840},
+                                  {"Label1", 0, 3960, 3735, 375},
+                                  {"lblVersion", 120, 4320, 3615, 255},
+                                  {"Label2", 120, 5040, 3615, 255},
+                                  {"Label3", 120, 5280, 3615, 255}});
+    QCOMPARE(splash.Image1->pixmap().size(), QSize(256, 256));
+    QCOMPARE(splash.Label1->text(), "Kestrun");
+    check_font(splash.Label1, kTrebuchet, 14.25);
+    for (const QLabel* label : {splash.lblVersion, splash.Label2, splash.Label3}) {
+      check_font(label, kTrebuchet, 8.25);
+      QVERIFY(label->alignment() & Qt::AlignHCenter);
+      QVERIFY(!label->text().isEmpty());
+    }
+
+    splash.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&splash));
+    QTest::keyClick(&splash, Qt::Key_Escape);
+    QTest::mouseClick(splash.client, Qt::LeftButton);
+    QVERIFY(!splash.close());
+    QVERIFY(splash.isVisible());
+    splash.timTimer1_Timer();
+    QVERIFY(!splash.isVisible());
+    QVERIFY(!splash.timTimer1->isActive());
+  }
+};
+
+QTEST_MAIN(TestLayouts)
+#include "tst_layouts.moc"

@@ -1,0 +1,190 @@
+// The tray icon and its menu: presses on the icon, the run item, Exit, and a
+// desktop without a tray host.
+#include <QAction>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+#include "tests/ui/ui_test_support.h"
+#include "ui/rich_text_pane.h"
+#include "ui/tray_icon.h"
+
+using kestrun::testing::crlf_lines;
+using kestrun::testing::MainWindowRig;
+using kestrun::testing::when_modal_shown;
+using modGeneral::kAdvanced;
+
+namespace {
+
+// The captions the popped-up menu shows, "-" for a separator.
+QStringList visible_items(const QMenu* menu) {
+  QStringList items;
+  for (const QAction* action : menu->actions()) {
+    if (action->isVisible()) items << (action->isSeparator() ? QString("-") : action->text());
+  }
+  return items;
+}
+
+void right_press(kestrun::ui::frmMain& window) {
+  emit window.tray->icon()->activated(QSystemTrayIcon::Context);
+  QTRY_VERIFY(window.tray->mPopupSys->isVisible());
+}
+
+void to_tray(MainWindowRig& rig) {
+  rig.load();
+  QVERIFY(!rig.window->close());
+  QVERIFY(rig.window->tray->is_added());
+}
+
+}  // namespace
+
+class TestTray : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void aLeftPressRestoresTheWindow() {
+    MainWindowRig rig;
+    to_tray(rig);
+    emit rig.window->tray->icon()->activated(QSystemTrayIcon::DoubleClick);
+    emit rig.window->tray->icon()->activated(QSystemTrayIcon::MiddleClick);
+    QVERIFY(!rig.window->isVisible());
+    emit rig.window->tray->icon()->activated(QSystemTrayIcon::Trigger);
+    QVERIFY(rig.window->isVisible());
+    QVERIFY(!rig.window->tray->is_added());
+  }
+
+  void theMenuOffersTheRunItemOnlyForAMatchingDrive() {
+    MainWindowRig rig;
+    rig.store(kAdvanced, crlf_lines({"label:PEN", "exec:backup %1", "menurun:browse %1 %2"}));
+    to_tray(rig);
+    auto& w = *rig.window;
+
+    right_press(w);
+    QCOMPARE(visible_items(w.tray->mPopupSys), QStringList({"Show main window", "-", "Exit"}));
+    w.tray->mPopupSys->close();
+
+    rig.machine.plug("E:\\", "PEN");
+    right_press(w);
+    QCOMPARE(visible_items(w.tray->mPopupSys),
+             QStringList({"Show main window", "-", "Run script for PEN on E:\\", "-", "Exit"}));
+    w.tray->mPopupSys->close();
+    QCOMPARE(rig.log(), "");
+    QCOMPARE(w.context().last_drive_snapshot, "");
+    QVERIFY(rig.launcher.launched.empty());
+
+    rig.machine.pull("E:\\");
+    right_press(w);
+    QCOMPARE(visible_items(w.tray->mPopupSys), QStringList({"Show main window", "-", "Exit"}));
+  }
+
+  void theRunItemLaunchesAndLogsBelowStopped() {
+    MainWindowRig rig;
+    rig.store(kAdvanced, crlf_lines({"label:PEN", "exec:backup %1", "menurun:browse %1"}));
+    rig.load();
+    rig.window->cmdAction_Click();
+    rig.window->cmdAction_Click();
+    QVERIFY(!rig.window->close());
+    rig.machine.plug("E:\\", "PEN");
+    right_press(*rig.window);
+    rig.window->tray->mPopRun->trigger();
+    rig.window->tray->mPopRun->trigger();
+
+    const std::string launch = "  executing script...browse E:\\\r\n";
+    QCOMPARE(rig.log(), "Started...\r\nStopped.\r\n" + launch + launch);
+    QCOMPARE(rig.launcher.launched.size(), 2u);
+    QCOMPARE(rig.launcher.launched.back().command, "browse E:\\");
+    QCOMPARE(rig.launcher.launched.back().label, "PEN");
+  }
+
+  void aRunItemThatCannotStartLogsTheSystemsWords() {
+    MainWindowRig rig;
+    rig.store(kAdvanced, crlf_lines({"label:PEN", "exec:backup %1", "menurun:missing %3"}));
+    rig.launcher.failures["missing E"] = "execv: No such file or directory";
+    to_tray(rig);
+    rig.machine.plug("E:\\", "PEN");
+    right_press(*rig.window);
+    rig.window->tray->mPopRun->trigger();
+    QCOMPARE(rig.log(), crlf_lines({"  executing script...missing E",
+                                    "  error: execv: No such file or directory"}));
+    QVERIFY(!rig.window->isVisible());
+  }
+
+  void aRunItemWithoutACommandDoesNothing() {
+    MainWindowRig rig;
+    rig.store(kAdvanced, crlf_lines({"label:PEN", "exec:backup %1"}));
+    to_tray(rig);
+    rig.machine.plug("E:\\", "PEN");
+    right_press(*rig.window);
+    QVERIFY(rig.window->tray->mPopRun->isVisible());
+    rig.window->tray->mPopRun->trigger();
+    QCOMPARE(rig.log(), "");
+    QVERIFY(rig.launcher.launched.empty());
+  }
+
+  void exitAsksFirstAndEndsTheProgramOnYes() {
+    MainWindowRig rig;
+    to_tray(rig);
+    auto& w = *rig.window;
+    rig.desktop.answer_yes = false;
+    w.tray->mPopExit->trigger();
+    QCOMPARE(rig.desktop.questions.size(), 1u);
+    QCOMPARE(rig.desktop.questions.back().text, "Shut down Kestrun?");
+    QCOMPARE(rig.desktop.questions.back().title, "Exit?");
+    QCOMPARE(rig.desktop.quits, 0);
+    QVERIFY(w.tray->is_added());
+
+    rig.desktop.answer_yes = true;
+    w.tray->mPopExit->trigger();
+    QCOMPARE(rig.desktop.quits, 1);
+    QVERIFY(!w.tray->is_added());
+    QVERIFY2(w.close(), "once leaving, the window no longer refuses to close");
+  }
+
+  void theExitQuestionHasYesAsItsDefault() {
+    kestrun::ui::QtDesktop desktop;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString title;
+    when_modal_shown([&](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      QVERIFY(box != nullptr);
+      icon = box->icon();
+      title = box->windowTitle();
+      QVERIFY(box->defaultButton() == box->button(QMessageBox::Yes));
+      QVERIFY(box->button(QMessageBox::No) != nullptr);
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+    QVERIFY(desktop.ask_yes_no(nullptr, "Shut down Kestrun?", "Exit?"));
+    QCOMPARE(icon, QMessageBox::Question);
+    QCOMPARE(title, "Exit?");
+  }
+
+  // With no tray host a hidden window could never be brought back.
+  void withoutATrayTheWindowStaysInTheTaskbarAndCloseAsksToExit() {
+    MainWindowRig rig;
+    rig.desktop.tray = false;
+    rig.load();
+    auto& w = *rig.window;
+
+    w.setWindowState(Qt::WindowMinimized);
+    QTest::qWait(20);
+    QVERIFY(w.isVisible() && w.isMinimized());
+    QVERIFY(!w.tray->is_added());
+
+    w.showNormal();
+    rig.desktop.answer_yes = false;
+    QVERIFY(!w.close());
+    QCOMPARE(rig.desktop.questions.size(), 1u);
+    QCOMPARE(rig.desktop.questions.back().text, "Shut down Kestrun?");
+    QVERIFY(w.isVisible());
+    QCOMPARE(rig.desktop.quits, 0);
+
+    rig.desktop.answer_yes = true;
+    QVERIFY(w.close());
+    QTRY_COMPARE(rig.desktop.quits, 1);
+  }
+};
+
+QTEST_MAIN(TestTray)
+#include "tst_tray.moc"

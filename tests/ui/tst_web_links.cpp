@@ -1,0 +1,71 @@
+// The donation picture and the home-page label.
+#include <QGuiApplication>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cerrno>
+#include <cstring>
+
+#include "tests/ui/ui_test_support.h"
+#include "ui/web_links.h"
+
+using kestrun::testing::MainWindowRig;
+
+class TestWebLinks : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void eachLinkOpensItsPageUnderTheWaitCursor() {
+    MainWindowRig rig;
+    rig.load();
+    QTest::mouseClick(rig.window->Image1, Qt::LeftButton);
+    QTest::mouseClick(rig.window->Label6, Qt::LeftButton);
+    QTest::mouseClick(rig.window->Label4, Qt::LeftButton);
+
+    QCOMPARE(rig.desktop.opened, (std::vector<QUrl>{QUrl(kestrun::ui::donation_page_address()),
+                                                    QUrl(kestrun::ui::home_page_address())}));
+    QCOMPARE(rig.desktop.cursor_while_opening, (std::vector<int>{Qt::WaitCursor, Qt::WaitCursor}));
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    QVERIFY(rig.desktop.messages.empty());
+  }
+
+  void theLinksShowTheWhatsThisPointerAndTheHomeAddress() {
+    MainWindowRig rig;
+    QCOMPARE(rig.window->Image1->cursor().shape(), Qt::WhatsThisCursor);
+    QCOMPARE(rig.window->Label6->cursor().shape(), Qt::WhatsThisCursor);
+    QCOMPARE(rig.window->Label4->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(rig.window->Label6->text(),
+             QUrl(kestrun::ui::home_page_address()).host() + "/kestrun");
+    QCOMPARE(rig.window->Image1->toolTip(), "Click to show your support!");
+  }
+
+  void aHandlerThatCannotStartIsReportedInTheOldWords() {
+    MainWindowRig rig;
+    rig.load();
+    rig.desktop.open_failure = kestrun::ui::SystemError{"No such file or directory", 2};
+    QTest::mouseClick(rig.window->Image1, Qt::LeftButton);
+
+    QCOMPARE(rig.desktop.messages.size(), 1u);
+    const auto& box = rig.desktop.messages.front();
+    QCOMPARE(box.text, "Unable to load '" + kestrun::ui::donation_page_address() +
+                           "' : No such file or directory (Error 2)");
+    QCOMPARE(box.title, "Kestrun");
+    QVERIFY(!box.warning);
+    QCOMPARE(box.cursor, int(Qt::WaitCursor));
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+  }
+
+  void withoutXdgOpenTheHandlerIsMissing() {
+    QTemporaryDir empty;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", empty.path().toUtf8());
+    errno = 0;
+    const kestrun::ui::SystemError failure = kestrun::ui::url_handler_failure();
+    qputenv("PATH", path);
+    QCOMPARE(failure.number, long(ENOENT));
+    QCOMPARE(failure.description, QString::fromLocal8Bit(std::strerror(ENOENT)));
+  }
+};
+
+QTEST_MAIN(TestWebLinks)
+#include "tst_web_links.moc"
