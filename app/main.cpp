@@ -1,6 +1,7 @@
 // Kestrun: the main window over the real machine.
 #include <QApplication>
 
+#include "cli/command_line.h"
 #include "platform/platform.h"
 #include "settings/qt_settings_store.h"
 #include "ui/desktop.h"
@@ -8,6 +9,9 @@
 #include "ui/layout.h"
 
 int main(int argc, char* argv[]) {
+  // With arguments Kestrun serves terminals and headless machines, and needs no display.
+  if (argc > 1) return kestrun::cli::main(argc, argv);
+
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kestrun"));
   QApplication::setWindowIcon(kestrun::ui::program_icon());

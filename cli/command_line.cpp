@@ -11,6 +11,8 @@
 #include "cli/stdout_pane.h"
 #include "engine/poll_clock.h"
 #include "engine/version.h"
+#include "platform/platform.h"
+#include "settings/qt_settings_store.h"
 
 namespace kestrun::cli {
 
@@ -117,8 +119,9 @@ std::string_view type_name(unsigned type) {
   }
 }
 
-// Labels and mount paths come from the drive: keep one drive per line whatever
-// they hold.
+// Labels and mount paths come from the drive: keep one drive per line and one
+// field per tab whatever they hold. Backslashes stay as they are, so roots read
+// "E:\" as everywhere else.
 std::string escape_field(std::string_view text) {
   std::string escaped;
   for (const char c : text) {
@@ -126,7 +129,6 @@ std::string escape_field(std::string_view text) {
       case '\t': escaped += "\\t"; break;
       case '\n': escaped += "\\n"; break;
       case '\r': escaped += "\\r"; break;
-      case '\\': escaped += "\\\\"; break;
       default:
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
           char code[8];
@@ -267,6 +269,16 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
                            .arg(QString::fromStdString(interval_text)));
   }
   return run_headless(services, interval_text, parser.isSet(instant), streams.out);
+}
+
+int main(int argc, char* argv[]) {
+  QCoreApplication application(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("Kestrun"));
+  const auto drives = platform::make_drive_api();
+  const auto launcher = platform::make_launcher();
+  QtSettingsStore settings;
+  Services services{*drives, *launcher, settings};
+  return run_command_line(QCoreApplication::arguments(), services);
 }
 
 }  // namespace kestrun::cli

@@ -32,6 +32,10 @@ inline constexpr int kExitUsage = 2;
 int run_command_line(const QStringList& arguments, Services& services,
                      const Streams& streams = {});
 
+/// The program started with arguments: the real machine and settings, no
+/// display. Gives the exit status.
+int main(int argc, char* argv[]);
+
 /// Validates `text` (line ends as read) and writes the report with LF line ends.
 int validate_text(const std::string& text, std::FILE* out);
 

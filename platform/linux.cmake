@@ -11,6 +11,7 @@ add_library(platform STATIC
   launcher_linux.cpp
   mountinfo_linux.cpp
   platform_linux.cpp
+  process_events_linux.cpp
 )
 target_include_directories(platform PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(platform

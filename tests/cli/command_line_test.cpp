@@ -147,10 +147,10 @@ TEST_F(CommandLine, ListsEveryRootWithWhatKestrunMakesOfIt) {
   EXPECT_EQ(run({"--list-drives"}), 0);
   EXPECT_EQ(out.text(),
             "root\ttype\tname\tlabel\tsnapshot\tmount point\tdevice\n"
-            "C:\\\\\t3\tfixed\tSYSTEM\tyes\t/\t/dev/sda2\n"
-            "D:\\\\\t4\tremote\tshare\tno\tD:\\\\\t\n"
-            "E:\\\\\t2\tremovable\tMY\\tPEN\\n\tyes\t/media/me/MY\\tPEN\\n\t/dev/sdb1\n"
-            "F:\\\\\t2\tremovable\t              \tno\tF:\\\\\t\n");
+            "C:\\\t3\tfixed\tSYSTEM\tyes\t/\t/dev/sda2\n"
+            "D:\\\t4\tremote\tshare\tno\tD:\\\t\n"
+            "E:\\\t2\tremovable\tMY\\tPEN\\n\tyes\t/media/me/MY\\tPEN\\n\t/dev/sdb1\n"
+            "F:\\\t2\tremovable\t              \tno\tF:\\\t\n");
 }
 
 TEST(Headless, PollsAtStartAndEveryIntervalAndLogsToTheStream) {
