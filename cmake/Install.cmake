@@ -1,0 +1,26 @@
+# What `cmake --install` puts under the prefix: the program, its desktop
+# integration, the headless user service and the manual page.
+include(GNUInstallDirs)
+
+install(TARGETS kestrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+install(FILES packaging/org.example.Kestrun.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES packaging/org.example.Kestrun.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+install(FILES resources/kestrun.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+foreach(size IN ITEMS 16 22 24 32 48 64 128 256)
+  install(FILES resources/kestrun-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME kestrun.png)
+endforeach()
+
+# systemd looks for user units under <prefix>/lib whatever the libdir is.
+set(KESTRUN_INSTALLED_PROGRAM ${CMAKE_INSTALL_FULL_BINDIR}/kestrun)
+configure_file(resources/kestrun-headless.service.in kestrun-headless.service @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kestrun-headless.service
+        DESTINATION lib/systemd/user)
+
+install(FILES packaging/kestrun.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -1,0 +1,25 @@
+# `make package`: a Debian package of what cmake/Install.cmake installs.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kestrun)
+set(CPACK_PACKAGE_VENDOR "The Kestrun developers")
+set(CPACK_PACKAGE_CONTACT "The Kestrun developers <kestrun@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "run commands when a drive with a given volume label appears")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${KESTRUN_HOME_URL}")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt loads its platform plugins at run time, which dpkg-shlibdeps cannot see.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# CPack puts the summary first and indents these lines itself.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Kestrun watches the machine's drives and runs your commands when a drive
+with a given volume label appears, such as backing up a USB stick as soon
+as it is plugged in. Labels and commands are tied together in a short
+detection script, checked with a built-in validator beside a live list of
+the connected drives. Kestrun lives in the system tray, and can also poll
+without a window as a user service.")
+
+include(CPack)
