@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The tray on a real X display: Xvfb with trayer as the tray host. A left
+# click on the icon brings the window back, a right click opens the menu with
+# the run item for the plugged stick, and Exit (answered Yes with Enter) ends
+# the program.
+set -euo pipefail
+harness=$1
+for tool in Xvfb trayer xdotool; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
+unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
+
+# Waits until a visible window matches `xdotool search` arguments.
+wait_window() {
+  for _ in $(seq 150); do
+    xdotool search --onlyvisible "$@" >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+trayer --edge top --align left --width 10 --height 24 </dev/null >/dev/null 2>&1 &
+pids+=($!)
+wait_window --class trayer || { echo "FAIL: trayer did not start"; exit 1; }
+
+mkfifo "$work/commands"
+exec 4<>"$work/commands"
+"$harness" <"$work/commands" >"$work/log" 2>"$work/errors" &
+harness_pid=$!
+pids+=($harness_pid)
+
+fail() {
+  echo "FAIL: $1"
+  echo "--- harness said:"; cat "$work/log"
+  echo "--- harness errors:"; cat "$work/errors"
+  exit 1
+}
+# Waits until the harness says exactly `line`, after what was expected before.
+seen=0
+expect() {
+  local line=$1 found
+  for _ in $(seq 150); do
+    found=$(tail -n +"$((seen + 1))" "$work/log" | grep -nxF -m 1 -- "$line" | cut -d: -f1 || true)
+    if [ -n "$found" ]; then
+      seen=$((seen + found))
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "no \"$line\" after line $seen"
+}
+
+expect "tray host: yes"
+expect "tray: added"
+
+xdotool mousemove 12 12 click 1
+expect "window: shown"
+expect "tray: removed"
+echo "ok: a left click on the icon brings the window back"
+
+xdotool search --onlyvisible --name '^Kestrun v1\.5$' >/dev/null ||
+  fail "no visible window named Kestrun v1.5"
+echo minimise >&4
+expect "window: hidden"
+expect "tray: added"
+echo "ok: minimising sends the window to the tray"
+
+xdotool mousemove 12 12 click 3
+expect 'menu: Show main window|-|Run script for PEN on E:\|-|Exit'
+echo "ok: a right click opens the menu with the run item"
+
+sleep 0.5
+xdotool key Up Return
+wait_window --name '^Exit\?$' || fail "no Exit question"
+sleep 0.3
+xdotool key Return
+for _ in $(seq 100); do kill -0 "$harness_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$harness_pid" 2>/dev/null && fail "Exit answered Yes did not end the program"
+wait "$harness_pid" || fail "the program ended with an error"
+grep -qxF "exit: 0" "$work/log" || fail "no clean exit"
+echo "ok: Exit, answered Yes, ends the program"

@@ -1,0 +1,109 @@
+// Kestrun's main window over a fake machine with one matching stick, on a
+// real display: the real-tray test drives it with xdotool, and the docs'
+// screenshots are taken of it. It reports what it shows on standard output.
+// A display without a window manager cannot minimise a window, so the line
+// "minimise" on standard input does it.
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+#include "settings/qt_settings_store.h"
+#include "tests/fakes/fake_machine.h"
+#include "ui/desktop.h"
+#include "ui/frmMain.h"
+#include "ui/layout.h"
+#include "ui/tray_icon.h"
+
+namespace {
+
+void say(const QString& line) {
+  std::printf("%s\n", qPrintable(line));
+  std::fflush(stdout);
+}
+
+// Reports each change of the window's visibility and of the tray icon.
+void report_changes(kestrun::ui::frmMain& window) {
+  auto* poll = new QTimer(&window);
+  QObject::connect(poll, &QTimer::timeout, &window, [&window, shown = -1, added = -1]() mutable {
+    if (window.isVisible() != shown) {
+      shown = window.isVisible();
+      say(shown ? "window: shown" : "window: hidden");
+    }
+    if (window.tray->is_added() != added) {
+      added = window.tray->is_added();
+      say(added ? "tray: added" : "tray: removed");
+    }
+  });
+  poll->start(50);
+
+  QObject::connect(window.tray->mPopupSys, &QMenu::aboutToShow, &window, [&window] {
+    QStringList items;
+    for (const QAction* action : window.tray->mPopupSys->actions()) {
+      if (action->isVisible()) items << (action->isSeparator() ? QString("-") : action->text());
+    }
+    say("menu: " + items.join('|'));
+  });
+}
+
+void obey_standard_input(kestrun::ui::frmMain& window) {
+  auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &window);
+  QObject::connect(input, &QSocketNotifier::activated, &window, [&window, input] {
+    char buffer[256];
+    const ssize_t size = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (size <= 0) {
+      input->setEnabled(false);
+      return;
+    }
+    if (QByteArray(buffer, size).contains("minimise")) {
+      window.setWindowState(window.windowState() | Qt::WindowMinimized);
+    }
+  });
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Kestrun"));
+  QApplication::setWindowIcon(kestrun::ui::program_icon());
+  QApplication::setQuitOnLastWindowClosed(false);
+  const bool screenshots = argc > 1 && QByteArray(argv[1]) == "screenshots";
+
+  QTemporaryDir folder;
+  kestrun::QtSettingsStore settings(folder.filePath("Kestrun.conf"));
+  settings.write(modGeneral::kAdvanced,
+                 kestrun::testing::crlf_lines(
+                     {"ignore:d:\\", "label:PEN", "exec:backup-stick \"%1\"",
+                      "menurun:open-stick \"%1\"", "label:Photos", "exec:import-photos %3"}),
+                 nullptr);
+  settings.write(modGeneral::kAuto, "1", nullptr);
+  settings.write(modGeneral::kMinimise, screenshots ? "0" : "1", nullptr);
+  kestrun::testing::FakeMachine machine;
+  machine.plug("C:\\", "System", modGeneral::DRIVE_FIXED);
+  machine.plug("E:\\", "PEN");
+  kestrun::testing::FakeLauncher launcher;
+  kestrun::ui::QtDesktop desktop;
+  say(QStringLiteral("tray host: ") +
+      (desktop.tray_available() ? QStringLiteral("yes") : QStringLiteral("no")));
+
+  kestrun::ui::frmMain window(machine, launcher, settings, desktop);
+  report_changes(window);
+  obey_standard_input(window);
+  window.Form_Load();
+  if (screenshots) {
+    window.timTimer_Timer();
+    QTimer::singleShot(1500, &window, [&window] {
+      say("editor: opening");
+      window.cmdRegEx_Click();
+    });
+  }
+  const int status = QApplication::exec();
+  say("exit: " + QString::number(status));
+  return status;
+}
