@@ -135,6 +135,8 @@ void frmAdvanced::lay_out() {
   place(cmdSave, 8520, 7200, 1215, 375);
   place(cmdCancel, 9840, 7200, 1095, 375);
 
+  fit_captions(this);
+
   // The log pane lies over the editor pane and is shown on top of it.
   txtLog->raise();
   setTabOrder(txtAdvanced, cmdSave);

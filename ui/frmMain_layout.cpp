@@ -110,11 +110,9 @@ void frmMain::lay_out() {
   // The check boxes reach to the Start button (2295 twips wide as drawn) so
   // that their captions fit in the faces desktops have.
   place(chkAuto, 2640, 280, 2520, 375);
-  shrink_to_fit(chkAuto);
   place(Label3, 120, 495, 1455, 255);
   place(txtInterval, 1680, 480, 735, 285);
   place(chkMin, 2640, 600, 2520, 375);
-  shrink_to_fit(chkMin);
 
   place(Label7, 120, 960, 1815, 255);
   set_colour(Label11, QPalette::WindowText, QColor(64, 0, 0));
@@ -146,6 +144,7 @@ void frmMain::lay_out() {
   place(Label6, 2040, 6840, 2295, 255);
 
   timTimer->setInterval(1000);
+  fit_captions(this);
 
   setTabOrder(txtInterval, chkAuto);
   setTabOrder(chkAuto, cmdAction);

@@ -55,6 +55,8 @@ frmSplash::frmSplash(QWidget* owner)
   Label3->setObjectName(QStringLiteral("Label3"));
   place(Label3, 120, 5280, 3615, 255);
 
+  fit_captions(client);
+
   timTimer1->setObjectName(QStringLiteral("timTimer1"));
   timTimer1->setInterval(2500);
   connect(timTimer1, &QTimer::timeout, this, &frmSplash::timTimer1_Timer);

@@ -1,6 +1,8 @@
 #include "ui/layout.h"
 
+#include <QCheckBox>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QWidget>
 
 namespace kestrun::ui {
@@ -46,13 +48,31 @@ QFont layout_font(Face face, qreal points, bool bold) {
 
 QFont dialog_font() { return layout_font(Face::dialog, 8.25); }
 
+namespace {
+
+bool caption_fits(const QWidget* control) {
+  if (control->hasHeightForWidth()) {
+    return control->heightForWidth(control->width()) <= control->height();
+  }
+  return control->sizeHint().width() <= control->width();
+}
+
 void shrink_to_fit(QWidget* control) {
   QFont font = control->font();
   const qreal smallest = font.pointSizeF() - 1.5;
-  while (control->sizeHint().width() > control->width() && font.pointSizeF() > smallest) {
+  while (!caption_fits(control) && font.pointSizeF() > smallest) {
     font.setPointSizeF(font.pointSizeF() - 0.25);
     control->setFont(font);
   }
+}
+
+}  // namespace
+
+void fit_captions(QWidget* window) {
+  for (QLabel* label : window->findChildren<QLabel*>()) {
+    if (!label->text().isEmpty()) shrink_to_fit(label);
+  }
+  for (QCheckBox* box : window->findChildren<QCheckBox*>()) shrink_to_fit(box);
 }
 
 QIcon program_icon() {

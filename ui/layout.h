@@ -37,10 +37,10 @@ QFont layout_font(Face face, qreal points, bool bold = false);
 /// The dialog face at 8.25 points: every control without a font of its own.
 QFont dialog_font();
 
-/// Makes `control`'s font smaller, by at most 1.5 points, until its caption
-/// fits its width: the layouts were drawn for a narrower face than most
-/// desktops have.
-void shrink_to_fit(QWidget* control);
+/// Makes the font of each label and check box of `window` smaller, by at most
+/// 1.5 points, until its caption fits its place: the layouts were drawn for
+/// a narrower face than most desktops have.
+void fit_captions(QWidget* window);
 
 /// The program's icon, a flash drive with a green arrow, in every size drawn.
 QIcon program_icon();

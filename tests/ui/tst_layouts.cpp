@@ -41,7 +41,9 @@ void check_places(const QWidget& window, std::initializer_list<Placed> table) {
 void check_font(const QWidget* control, const QStringList& faces, qreal points, bool bold = false) {
   QVERIFY2(faces.contains(QFontInfo(control->font()).family()),
            qPrintable(control->objectName() + ": " + QFontInfo(control->font()).family()));
-  QCOMPARE(control->font().pointSizeF(), points);
+  // Captions that do not fit the face at hand are set up to 1.5 points smaller.
+  const qreal size = control->font().pointSizeF();
+  QVERIFY2(size <= points && size >= points - 1.5, qPrintable(control->objectName()));
   QCOMPARE(control->font().bold(), bold);
 }
 
@@ -108,8 +110,8 @@ class TestLayouts : public QObject {
     QCOMPARE(w.txtInterval->text(), "60");
     QCOMPARE(w.cmdRegEx->text(), "...");
     QCOMPARE(w.cmdRegEx->toolTip(), "Edit script");
-    QVERIFY(w.chkAuto->sizeHint().width() <= w.chkAuto->width());
-    QVERIFY(w.chkMin->sizeHint().width() <= w.chkMin->width());
+    for (const QCheckBox* box : {w.chkAuto, w.chkMin})
+      QVERIFY(box->sizeHint().width() <= box->width());
 
     for (const QWidget* heading : {w.Label9, w.Label7, w.Label12})
       check_font(heading, kVerdana, 9.75);
@@ -132,6 +134,25 @@ class TestLayouts : public QObject {
 
     QCOMPARE(tab_walk(w, w.txtInterval, 5), QStringList({"txtInterval", "chkAuto", "cmdAction",
                                                          "cmdRegEx", "chkMin", "txtInterval"}));
+  }
+
+  void noCaptionIsCutOff() {
+    MainWindowRig rig;
+    kestrun::ui::frmAdvanced editor(rig.window->context());
+    kestrun::ui::frmSplash splash(rig.window.get());
+    for (const QWidget* window :
+         {static_cast<QWidget*>(rig.window.get()), static_cast<QWidget*>(&editor), splash.client}) {
+      for (const QWidget* control : window->findChildren<QWidget*>()) {
+        const bool captioned = qobject_cast<const QCheckBox*>(control) ||
+                               (qobject_cast<const QLabel*>(control) &&
+                                !qobject_cast<const QLabel*>(control)->text().isEmpty());
+        if (!captioned) continue;
+        const bool fits = control->hasHeightForWidth()
+                              ? control->heightForWidth(control->width()) <= control->height()
+                              : control->sizeHint().width() <= control->width();
+        QVERIFY2(fits, qPrintable(control->objectName()));
+      }
+    }
   }
 
   void theTrayMenuHasItsTree() {

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Renews the screenshots of the three windows in this folder: the test harness
+# (the main window over a fake machine with a matching stick) on Xvfb.
+# Usage: docs/take-screenshots.sh build/default/tests/ui/tray_harness
+set -euo pipefail
+harness=$(realpath "$1")
+docs=$(cd "$(dirname "$0")" && pwd)
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" </dev/null >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
+unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
+
+# Prints the id of the first visible window that matches, once there is one.
+window_of() {
+  for _ in $(seq 150); do
+    xdotool search --onlyvisible "$@" 2>/dev/null | head -n 1 | grep . && return 0
+    sleep 0.1
+  done
+  echo "no window for $*" >&2
+  return 1
+}
+
+"$harness" screenshots </dev/null >"$work/log" 2>&1 &
+harness_pid=$!
+pids+=($harness_pid)
+
+splash=$(window_of --pid "$harness_pid")
+sleep 0.5
+import -window "$splash" "$docs/splash.png"
+
+main=$(window_of --name '^Kestrun v1\.5$')
+sleep 0.5
+import -window "$main" "$docs/main-window.png"
+
+editor=$(window_of --name '^Edit Detection List\.\.\.$')
+sleep 0.5
+import -window "$editor" "$docs/editor.png"
+import -window root "$work/root.png"
+echo "Wrote $docs/splash.png, main-window.png and editor.png"
