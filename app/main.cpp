@@ -3,6 +3,7 @@
 
 #include "cli/command_line.h"
 #include "platform/platform.h"
+#include "platform/process_events.h"
 #include "settings/qt_settings_store.h"
 #include "ui/desktop.h"
 #include "ui/frmMain.h"
@@ -24,6 +25,9 @@ int main(int argc, char* argv[]) {
   kestrun::ui::QtDesktop desktop;
 
   kestrun::ui::frmMain window(*drives, *launcher, settings, desktop);
+  // A session that ends sends SIGTERM; quit as Exit would, without asking.
+  const auto termination =
+      kestrun::platform::watch_termination_requests([] { QCoreApplication::quit(); });
   window.Form_Load();
   return QApplication::exec();
 }
