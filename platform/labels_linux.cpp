@@ -28,7 +28,19 @@ int hex_value(char c) {
   return -1;
 }
 
-// Length of the valid UTF-8 sequence at the start of `text`, or 0.
+struct FdCloser {
+  int fd;
+  ~FdCloser() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+struct ProbeFree {
+  void operator()(blkid_struct_probe* probe) const { blkid_free_probe(probe); }
+};
+
+}  // namespace
+
 std::size_t utf8_sequence_length(std::string_view text) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char lead = byte(0);
@@ -55,19 +67,6 @@ std::size_t utf8_sequence_length(std::string_view text) {
   }
   return length;
 }
-
-struct FdCloser {
-  int fd;
-  ~FdCloser() {
-    if (fd >= 0) close(fd);
-  }
-};
-
-struct ProbeFree {
-  void operator()(blkid_struct_probe* probe) const { blkid_free_probe(probe); }
-};
-
-}  // namespace
 
 std::string decode_hex_escapes(std::string_view text) {
   std::string decoded;

@@ -1,62 +1,271 @@
-// Launching through QProcess, which double-forks so no zombie is left behind.
+// Launching with fork and execve rather than QProcess: QProcess carries the
+// environment and the arguments as QString, so a mount path that is not valid
+// UTF-8 would reach the command with U+FFFD in place of its bytes, naming a
+// folder that does not exist. Everything the child needs is built before the
+// fork; the child makes only async-signal-safe calls.
 #include "platform/launcher_linux.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <errno.h>
+#include <fcntl.h>
+#include <linux/close_range.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
-#include <cerrno>
+#include <array>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
+
+#include "platform/labels_linux.h"
+
+extern char** environ;
 
 namespace kestrun::platform {
 
 namespace {
 
-QString utf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+// Bytes that are not UTF-8 travel through QString as lone low surrogates
+// U+DC80..U+DCFF, which valid UTF-8 never decodes to and the splitter treats
+// as ordinary characters.
+constexpr char16_t kEscapeBase = 0xDC00;
+
+QString decode_keeping_bytes(std::string_view bytes) {
+  QString text;
+  text.reserve(static_cast<qsizetype>(bytes.size()));
+  while (!bytes.empty()) {
+    const auto length = utf8_sequence_length(bytes);
+    if (length == 0) {
+      text.append(QChar(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[0]))));
+      bytes.remove_prefix(1);
+    } else {
+      text.append(QString::fromUtf8(bytes.data(), static_cast<qsizetype>(length)));
+      bytes.remove_prefix(length);
+    }
+  }
+  return text;
 }
 
-QString working_folder() {
-  const QString home = QDir::homePath();
-  return QFileInfo(home).isDir() ? home : QDir::rootPath();
+std::string encode_keeping_bytes(const QString& text) {
+  std::string bytes;
+  qsizetype run_start = 0;
+  const auto flush = [&](qsizetype end) {
+    if (end > run_start) bytes.append(text.mid(run_start, end - run_start).toStdString());
+  };
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t unit = text.at(i).unicode();
+    const bool escaped = unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF &&
+                         (i == 0 || !text.at(i - 1).isHighSurrogate());
+    if (!escaped) continue;
+    flush(i);
+    bytes.push_back(static_cast<char>(unit - kEscapeBase));
+    run_start = i + 1;
+  }
+  flush(text.size());
+  return bytes;
 }
 
-// Qt words an exec failure as "execv: <strerror text>"; the log wants the
-// system's reason alone.
-std::string system_words(const QString& qt_error) {
-  static const QString kExecPrefix = QStringLiteral("execv: ");
-  const QString words =
-      qt_error.startsWith(kExecPrefix) ? qt_error.mid(kExecPrefix.size()) : qt_error;
-  return words.toStdString();
+bool is_folder(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string working_folder() {
+  const char* home = std::getenv("HOME");
+  return home && *home && is_folder(home) ? std::string(home) : std::string("/");
+}
+
+std::string current_folder() {
+  std::array<char, PATH_MAX> folder{};
+  return getcwd(folder.data(), folder.size()) ? std::string(folder.data()) : std::string("/");
+}
+
+// The file execvp would run for `name`, found the way it searches PATH: a
+// name with a slash is used as it is; otherwise the first executable regular
+// file in a PATH folder, and when there is none the error execvp would give
+// (EACCES if some candidate was refused, else ENOENT). Never falls back to a
+// shell for files without "#!".
+std::string find_program(const std::string& name, int* failure) {
+  if (name.find('/') != std::string::npos) return name;
+  const char* path = std::getenv("PATH");
+  const std::string_view folders = path ? path : "/bin:/usr/bin";
+  bool refused = false;
+  std::size_t from = 0;
+  while (from <= folders.size()) {
+    auto end = folders.find(':', from);
+    if (end == std::string_view::npos) end = folders.size();
+    std::string folder(folders.substr(from, end - from));
+    from = end + 1;
+    if (folder.empty()) folder = ".";
+    // The child changes folder before exec, so a relative PATH entry is
+    // resolved here against Kestrun's own.
+    if (folder.front() != '/') folder = current_folder() + "/" + folder;
+    const std::string candidate = folder + "/" + name;
+    struct stat info {};
+    if (stat(candidate.c_str(), &info) != 0) {
+      refused = refused || errno == EACCES;
+      continue;
+    }
+    if (S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0) return candidate;
+    refused = true;
+  }
+  *failure = refused ? EACCES : ENOENT;
+  return {};
+}
+
+bool is_kestrun_variable(std::string_view entry) {
+  for (const std::string_view name : {"KESTRUN_DRIVE=", "KESTRUN_LETTER=", "KESTRUN_LABEL=",
+                                      "KESTRUN_MOUNT=", "KESTRUN_DEVICE="}) {
+    if (entry.starts_with(name)) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> environment_for(const modGeneral::LaunchRequest& request) {
+  std::vector<std::string> entries;
+  for (char** entry = environ; entry && *entry; ++entry) {
+    if (!is_kestrun_variable(*entry)) entries.emplace_back(*entry);
+  }
+  entries.push_back("KESTRUN_DRIVE=" + request.root);
+  entries.push_back("KESTRUN_LETTER=" + request.letter);
+  entries.push_back("KESTRUN_LABEL=" + request.label);
+  entries.push_back("KESTRUN_MOUNT=" + request.mount_point);
+  entries.push_back("KESTRUN_DEVICE=" + request.device);
+  return entries;
+}
+
+std::vector<char*> pointers_to(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  pointers.reserve(texts.size() + 1);
+  for (auto& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+[[noreturn]] void report_and_exit(int pipe_end, int failure) {
+  // Nothing more can be done if the report cannot be written: the parent then
+  // sees an empty pipe and takes the start as successful.
+  [[maybe_unused]] const auto written = write(pipe_end, &failure, sizeof failure);
+  _exit(127);
+}
+
+struct Start {
+  const char* program;
+  char* const* argv;
+  char* const* envp;
+  const char* folder;
+  int input;      // /dev/null
+  int report;     // write end of the close-on-exec pipe
+  sigset_t mask;  // the parent's, for the program to start with
+};
+
+// The grandchild: becomes the program. Async-signal-safe calls only.
+[[noreturn]] void become_program(const Start& start) {
+  if (dup2(start.input, STDIN_FILENO) < 0) report_and_exit(start.report, errno);
+  if (chdir(start.folder) != 0 && chdir("/") != 0) report_and_exit(start.report, errno);
+  // Handlers are reset by exec anyway; resetting them here keeps a signal
+  // that arrives before the exec from running Kestrun's handler in this copy.
+  for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+    struct sigaction action {};
+    if (sigaction(signal_number, nullptr, &action) != 0) continue;
+    if (action.sa_handler != SIG_DFL &&
+        (action.sa_handler != SIG_IGN || signal_number == SIGPIPE)) {
+      action.sa_handler = SIG_DFL;
+      action.sa_flags = 0;
+      sigaction(signal_number, &action, nullptr);
+    }
+  }
+  sigprocmask(SIG_SETMASK, &start.mask, nullptr);
+  // Descriptors Kestrun holds without close-on-exec are none of the
+  // program's business. The report pipe must stay open until the exec.
+  close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+  execve(start.program, start.argv, start.envp);
+  report_and_exit(start.report, errno);
+}
+
+// Forks twice so the program is nobody's child of ours and leaves no zombie.
+// Returns 0 once the program runs, or the errno that kept it from running.
+int start_detached(const Start& start) {
+  sigset_t all;
+  sigfillset(&all);
+  sigset_t saved;
+  pthread_sigmask(SIG_SETMASK, &all, &saved);
+  Start child_start = start;
+  child_start.mask = saved;
+
+  const pid_t child = fork();
+  if (child == 0) {
+    // A session of its own: the terminal's Ctrl+C and hangup are not its.
+    setsid();
+    const pid_t grandchild = fork();
+    if (grandchild == 0) become_program(child_start);
+    if (grandchild < 0) report_and_exit(start.report, errno);
+    _exit(0);
+  }
+  const int fork_failure = child < 0 ? errno : 0;
+  pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+  if (child < 0) return fork_failure;
+
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return 0;
 }
 
 }  // namespace
 
-bool LinuxLauncher::launch(const modGeneral::LaunchRequest& request, std::string* error) {
-  const QStringList words = QProcess::splitCommand(utf8(request.command));
-  if (words.isEmpty()) {
-    if (error) *error = std::strerror(ENOENT);
-    return false;
+std::vector<std::string> split_command(std::string_view command) {
+  std::vector<std::string> words;
+  for (const QString& word : QProcess::splitCommand(decode_keeping_bytes(command))) {
+    words.push_back(encode_keeping_bytes(word));
   }
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QStringLiteral("KESTRUN_DRIVE"), utf8(request.root));
-  environment.insert(QStringLiteral("KESTRUN_LETTER"), utf8(request.letter));
-  environment.insert(QStringLiteral("KESTRUN_LABEL"), utf8(request.label));
-  environment.insert(QStringLiteral("KESTRUN_MOUNT"), utf8(request.mount_point));
-  environment.insert(QStringLiteral("KESTRUN_DEVICE"), utf8(request.device));
+  return words;
+}
 
-  QProcess process;
-  process.setProgram(words.first());
-  process.setArguments(words.mid(1));
-  process.setWorkingDirectory(working_folder());
-  process.setProcessEnvironment(environment);
-  // A command must not read the terminal Kestrun may have been started from.
-  process.setStandardInputFile(QProcess::nullDevice());
-  if (process.startDetached()) return true;
-  if (error) *error = system_words(process.errorString());
-  return false;
+bool LinuxLauncher::launch(const modGeneral::LaunchRequest& request, std::string* error) {
+  const auto fail = [error](int failure) {
+    if (error) *error = std::strerror(failure);
+    return false;
+  };
+  std::vector<std::string> words = split_command(request.command);
+  if (words.empty()) return fail(ENOENT);
+  int lookup_failure = 0;
+  const std::string program = find_program(words.front(), &lookup_failure);
+  if (program.empty()) return fail(lookup_failure);
+
+  std::vector<std::string> environment = environment_for(request);
+  const std::vector<char*> argv = pointers_to(words);
+  const std::vector<char*> envp = pointers_to(environment);
+  const std::string folder = working_folder();
+
+  const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (input < 0) return fail(errno);
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) {
+    const int failure = errno;
+    close(input);
+    return fail(failure);
+  }
+  const Start start{program.c_str(), argv.data(), envp.data(), folder.c_str(),
+                    input,           report[1],   {}};
+  int failure = start_detached(start);
+  close(report[1]);
+  close(input);
+  if (failure == 0) {
+    // Empty when the exec closed the pipe; an errno when it never happened.
+    int reported = 0;
+    ssize_t got = 0;
+    while ((got = read(report[0], &reported, sizeof reported)) < 0 && errno == EINTR) {
+    }
+    if (got == static_cast<ssize_t>(sizeof reported)) failure = reported;
+  }
+  close(report[0]);
+  return failure == 0 ? true : fail(failure);
 }
 
 }  // namespace kestrun::platform
