@@ -1,0 +1,23 @@
+// The machine's drives through kernel32's wide drive and volume calls.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/drive_api.h"
+
+namespace kestrun::platform {
+
+/// Roots cross as ASCII ("E:\"); labels as UTF-8, so labels outside the ANSI
+/// code page survive.
+class WindowsDriveApi : public modGeneral::DriveApi {
+ public:
+  std::size_t logical_drive_strings(std::size_t length, char* buffer) override;
+  /// The whole label, however long the file system allows it to be.
+  std::optional<std::string> volume_label(std::string_view root) override;
+  unsigned drive_type(std::string_view root) override;
+};
+
+}  // namespace kestrun::platform

@@ -1,0 +1,18 @@
+// Starting the user's commands with CreateProcessW.
+#pragma once
+
+#include <string>
+
+#include "engine/launcher.h"
+
+namespace kestrun::platform {
+
+/// Hands the command line to CreateProcessW as it stands: Windows programs
+/// split their own command lines, so nothing is split or quoted here. The
+/// drive's details reach the process as KESTRUN_* environment variables.
+class WindowsLauncher : public modGeneral::Launcher {
+ public:
+  bool launch(const modGeneral::LaunchRequest& request, std::string* error) override;
+};
+
+}  // namespace kestrun::platform
