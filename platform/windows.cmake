@@ -14,3 +14,16 @@ target_link_libraries(platform
   PUBLIC engine
   PRIVATE shell32 advapi32 kestrun_warnings)
 
+# The executable's version (1.5.0.0, shown as "1.05") and its icon. Link this
+# to kestrun.exe; the Windows tests link it too, to read it back.
+if(PROJECT_VERSION_MINOR LESS 10)
+  set(KESTRUN_VERSION_STRING "${PROJECT_VERSION_MAJOR}.0${PROJECT_VERSION_MINOR}")
+else()
+  set(KESTRUN_VERSION_STRING "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}")
+endif()
+set(KESTRUN_ICON_FILE ${PROJECT_SOURCE_DIR}/resources/kestrun.ico)
+configure_file(${PROJECT_SOURCE_DIR}/resources/windows/kestrun.rc.in
+               ${CMAKE_CURRENT_BINARY_DIR}/kestrun.rc @ONLY)
+add_library(kestrun_version_resource OBJECT ${CMAKE_CURRENT_BINARY_DIR}/kestrun.rc)
+set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/kestrun.rc
+  PROPERTIES OBJECT_DEPENDS ${KESTRUN_ICON_FILE})
