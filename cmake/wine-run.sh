@@ -4,12 +4,15 @@
 # The prefix is made on first use, and made afresh whenever this file or SCRIPT
 # changes. SCRIPT runs once on a new prefix, with WINEPREFIX set; the server is
 # restarted after it, because Wine reads drive types and labels only at start.
-# Programs share one lingering wineserver: without it each program pays for
-# starting a server, and CTest waits for every server to exit.
+# The folder holding PREFIX (the build folder) is C:\build inside it, and
+# programs from there run by that name, so they find their own files as on
+# Windows. Programs share one lingering wineserver: without it each program
+# pays for starting a server, and CTest waits for every server to exit.
 set -euo pipefail
 
 prefix=$1
 shift
+mkdir -p "$(dirname "$prefix")"
 setup=
 if [ "${1-}" = --setup ]; then
   setup=$2
@@ -23,6 +26,7 @@ export LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 unset DISPLAY WAYLAND_DISPLAY
 
+build=$(realpath -- "$(dirname "$prefix")")
 stamp=$prefix/.kestrun-stamp
 want=$(cat "$0" ${setup:+"$setup"} | sha256sum | cut -d' ' -f1)
 
@@ -31,6 +35,7 @@ make_prefix() {
   wineserver -w 2>/dev/null || true
   rm -rf "$prefix"
   wine wineboot --init || return 1
+  ln -s "$build" "$prefix/drive_c/build"
   if [ -n "$setup" ]; then
     bash "$setup" || return 1
   fi
@@ -39,7 +44,6 @@ make_prefix() {
   echo "$want" >"$stamp"
 }
 
-mkdir -p "$(dirname "$prefix")"
 {
   flock 9
   if [ "$(cat "$stamp" 2>/dev/null)" != "$want" ]; then
@@ -56,10 +60,15 @@ mkdir -p "$(dirname "$prefix")"
   fi
 } 9>"$prefix.lock"
 
-# The build folder is no drive of the prefix; start where Windows would.
 program=$1
 shift
 if [ -e "$program" ]; then program=$(realpath -- "$program"); fi
+case $program in
+  "$build"/*)
+    inside=${program#"$build"/}
+    program="C:\\build\\${inside//\//\\}"
+    ;;
+esac
 cd "$prefix/drive_c"
 # Wine's C runtime writes CR LF, which CTest's test discovery does not expect.
 set +e
