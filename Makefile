@@ -3,7 +3,7 @@
 PRESET ?= $(if $(CI),ci,default)
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test test-asan bench format clean
+.PHONY: all deps build run test test-asan test-windows bench format clean
 
 all: build
 
@@ -25,6 +25,14 @@ test-asan: deps
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
+
+# Cross-built for Windows with mingw-w64; the tests run under Wine, whose
+# server is stopped afterwards whatever the outcome.
+test-windows: deps
+	cmake --preset windows $(if $(CI),-DKESTRUN_WERROR=ON)
+	cmake --build --preset windows -j $(JOBS)
+	ctest --preset windows -j $(JOBS); status=$$?; \
+	WINEPREFIX=$(CURDIR)/build/windows/wine wineserver -k 2>/dev/null; exit $$status
 
 bench: build
 	build/$(PRESET)/bench/engine_bench
