@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/text_win.h"
+
 namespace kestrun::platform {
 namespace {
 
@@ -72,6 +74,15 @@ TEST_F(RegistryStoreTest, AValueThatIsNotTextReadsAsAbsent) {
                             L"Auto", REG_DWORD, &number, sizeof(number)),
             ERROR_SUCCESS);
   EXPECT_EQ(store.read(kTestApp, "Settings", "Auto", "0"), "0");
+}
+
+TEST_F(RegistryStoreTest, ReportsTheSystemsReasonWhenAValueCannotBeWritten) {
+  // Key names longer than 255 characters are refused.
+  const std::string section(300, 's');
+  std::string error;
+  EXPECT_FALSE(store.write(kTestApp, section, "Interval", "15", &error));
+  EXPECT_EQ(error, system_error_text(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(store.read(kTestApp, section, "Interval", "10"), "10");
 }
 
 TEST_F(RegistryStoreTest, NamesTheProgramsOwnKey) {
