@@ -6,8 +6,10 @@
 # restarted after it, because Wine reads drive types and labels only at start.
 # The folder holding PREFIX (the build folder) is C:\build inside it, and
 # programs from there run by that name, so they find their own files as on
-# Windows. Programs share one lingering wineserver: without it each program
-# pays for starting a server, and CTest waits for every server to exit.
+# Windows. Programs share one wineserver that lingers for a minute after the
+# last one ends: without it each program pays for starting a server, and CTest
+# waits for every server to exit. (Its -p takes the delay attached: "-p 60"
+# would keep it forever.)
 set -euo pipefail
 
 prefix=$1
@@ -55,7 +57,7 @@ make_prefix() {
   # Fails at once when a server already runs. A new server gets Wine's own
   # services started here with no stream of the caller's and not the lock:
   # they live as long as the server and would hold either open.
-  if setsid wineserver -p 60 </dev/null >/dev/null 2>&1 9>&-; then
+  if setsid wineserver -p60 </dev/null >/dev/null 2>&1 9>&-; then
     wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
   fi
 } 9>"$prefix.lock"
