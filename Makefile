@@ -3,22 +3,28 @@
 PRESET ?= $(if $(CI),ci,default)
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test test-asan test-windows bench format clean
+.PHONY: all deps run-deps build-only build run test test-asan test-windows package \
+	check-package fuzz bench format clean
 
 all: build
+
+# What building and running needs; the tests need more (every list but windows).
+run-deps:
+	@scripts/install-deps.sh build qt linux
 
 deps:
 	@scripts/install-deps.sh
 
-build: deps
+build-only:
 	cmake --preset $(PRESET)
 	cmake --build --preset $(PRESET) -j $(JOBS)
 
-run: build
-	@if [ -x build/$(PRESET)/app/kestrun ]; then build/$(PRESET)/app/kestrun; \
-	else echo "No window program built yet; the engine's tests: make test"; fi
+build: run-deps build-only
 
-test: build
+run: build
+	build/$(PRESET)/app/kestrun
+
+test: deps build-only
 	ctest --preset $(PRESET) -j $(JOBS)
 
 test-asan: deps
@@ -28,14 +34,30 @@ test-asan: deps
 
 # Cross-built for Windows with mingw-w64; the tests run under Wine, whose
 # server is stopped afterwards whatever the outcome.
-test-windows: deps
+test-windows:
+	@scripts/install-deps.sh build windows
 	cmake --preset windows $(if $(CI),-DKESTRUN_WERROR=ON)
 	cmake --build --preset windows -j $(JOBS)
 	ctest --preset windows -j $(JOBS); status=$$?; \
 	WINEPREFIX=$(CURDIR)/build/windows/wine wineserver -k 2>/dev/null; exit $$status
 
+# The Debian package: build/<preset>/kestrun_<version>_<arch>.deb.
+package: build
+	@scripts/install-deps.sh packaging
+	cd build/$(PRESET) && cpack
+
+# Installs the package as a user would and checks the result (as root or with sudo).
+check-package: package
+	scripts/check-package.sh $(PRESET)
+
+# Each libFuzzer target for FUZZ_SECONDS (60 by default) from its seed corpus.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	tests/fuzz/run.sh $(FUZZ_SECONDS)
+
 bench: build
 	build/$(PRESET)/bench/engine_bench
+	@if [ -x build/$(PRESET)/bench/linux_drives_bench ]; then build/$(PRESET)/bench/linux_drives_bench; fi
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

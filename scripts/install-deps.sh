@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in scripts/deps/*.txt that are missing.
-# Runs apt-get update only when something has to be installed.
+# Installs the Debian packages of the named lists in scripts/deps/ (every list
+# but windows when none is named) that are missing. Runs apt-get update only
+# when something has to be installed.
 set -euo pipefail
 cd "$(dirname "$0")/deps"
 
-wanted=$(sed -e 's/#.*//' -- *.txt | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
+if [ $# -eq 0 ]; then
+  lists=$(ls -- *.txt | grep -v '^windows\.txt$')
+else
+  lists=$(printf '%s.txt\n' "$@")
+fi
+# shellcheck disable=SC2086
+wanted=$(sed -e 's/#.*//' -- $lists | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
 missing=()
 for pkg in $wanted; do
   status=$(dpkg-query -W -f='${db:Status-Status}' "$pkg" 2>/dev/null || true)
