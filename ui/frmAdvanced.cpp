@@ -1,13 +1,16 @@
 #include "ui/frmAdvanced.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextDocument>
 #include <QTimer>
 
+#include "ui/desktop.h"
 #include "ui/layout.h"
 #include "ui/rich_text_pane.h"
 
@@ -51,9 +54,57 @@ RichTextPane* editor_pane(QWidget* parent, const char* name) {
   return pane;
 }
 
+// The panes' top and height never change; only left and width are set.
+constexpr int kPaneTop = 3000;
+constexpr int kPaneHeight = 4095;
+
+// Each row keeps the engine's bytes of its text, so a label that is not valid
+// UTF-8 still goes into the script as the drive carries it.
+constexpr int kRowBytesRole = Qt::UserRole;
+
+// Two sticks with the same label differ in where they are mounted; the row
+// itself must keep the engine's form, so that goes into the tooltip.
+QString location_tip(const modGeneral::DriveLocation& where, const std::string& root) {
+  if (where.device.empty() && (where.mount_point.empty() || where.mount_point == root)) {
+    return {};
+  }
+  QString tip = QString::fromStdString(where.mount_point);
+  if (!where.device.empty()) tip += QLatin1Char('\n') + QString::fromStdString(where.device);
+  // A mount path may look like markup; it must show as it is.
+  return Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
+}
+
+class DriveRows : public modGeneral::DriveList {
+ public:
+  DriveRows(QListWidget* list, modGeneral::DriveApi& drives) : list_(list), drives_(drives) {}
+
+  void clear() override { list_->clear(); }
+
+  void add_row(const std::string& row, const std::string& root) override {
+    auto* item = new QListWidgetItem(QString::fromStdString(row), list_);
+    item->setData(kRowBytesRole, QByteArray::fromStdString(row));
+    item->setToolTip(location_tip(drives_.locate(root), root));
+  }
+
+ private:
+  QListWidget* list_;
+  modGeneral::DriveApi& drives_;
+};
+
+// The byte offset of character `position` in UTF-8 `text`, characters counted
+// as the pane counts them: one per code point, a CR LF two.
+std::size_t byte_offset(const std::string& text, std::size_t position) {
+  std::size_t at = 0;
+  for (std::size_t character = 0; character < position && at < text.size(); ++character) {
+    ++at;
+    while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+  }
+  return at;
+}
+
 }  // namespace
 
-frmAdvanced::frmAdvanced(modGeneral::Context& context, QWidget* owner)
+frmAdvanced::frmAdvanced(modGeneral::Context& context, Desktop& desktop, QWidget* owner)
     : QDialog(owner,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       Label8(named(new QLabel(QStringLiteral("Kestrun Script"), this), "Label8")),
@@ -87,7 +138,8 @@ frmAdvanced::frmAdvanced(modGeneral::Context& context, QWidget* owner)
       cmdSave(button(this, QStringLiteral("Save"), "cmdSave")),
       cmdCancel(button(this, QStringLiteral("Discard"), "cmdCancel")),
       timPoll(named(new QTimer(this), "timPoll")),
-      context_(context) {
+      context_(context),
+      desktop_(desktop) {
   setObjectName(QStringLiteral("frmAdvanced"));
   setWindowTitle(QStringLiteral("Edit Detection List..."));
   setFont(dialog_font());
@@ -96,7 +148,103 @@ frmAdvanced::frmAdvanced(modGeneral::Context& context, QWidget* owner)
   txtLog->hide();
   cmdValidationLog->hide();
   timPoll->setInterval(5000);
+  connect_events();
+  Form_Load();
   timPoll->start();
+}
+
+void frmAdvanced::connect_events() {
+  connect(timPoll, &QTimer::timeout, this, &frmAdvanced::timPoll_Timer);
+  connect(cmdSave, &QPushButton::clicked, this, &frmAdvanced::cmdSave_Click);
+  connect(cmdCancel, &QPushButton::clicked, this, &frmAdvanced::cmdCancel_Click);
+  connect(chkValidate, &QPushButton::clicked, this, &frmAdvanced::chkValidate_Click);
+  connect(cmdValidationLog, &QPushButton::clicked, this, &frmAdvanced::cmdValidationLog_Click);
+  for (QObject* watched :
+       {static_cast<QObject*>(Label1), static_cast<QObject*>(Label3), static_cast<QObject*>(Label6),
+        static_cast<QObject*>(Label5), static_cast<QObject*>(lstDrives->viewport())}) {
+    watched->installEventFilter(this);
+  }
+}
+
+void frmAdvanced::Form_Load() {
+  txtAdvanced->set_text(context_.settings.read(modGeneral::kAdvanced));
+  refresh_drive_list();
+}
+
+void frmAdvanced::timPoll_Timer() { refresh_drive_list(); }
+
+// Labels are read only when a drive root came or went: an open editor must not
+// wake every drive every few seconds.
+void frmAdvanced::refresh_drive_list() {
+  std::string roots = modGeneral::get_drive_strings(context_.drives);
+  if (roots == listed_roots_) return;
+  DriveRows rows(lstDrives, context_.drives);
+  modGeneral::fill_drive_list(context_.drives, roots, rows);
+  listed_roots_ = std::move(roots);
+}
+
+void frmAdvanced::cmdSave_Click() {
+  std::string reason;
+  if (context_.settings.write(modGeneral::kAdvanced, txtAdvanced->text(), &reason)) {
+    accept();
+    return;
+  }
+  // Closing now would throw the user's script away with the window.
+  desktop_.show_message(this,
+                        QStringLiteral("Unable to save the setting 'Advanced': %1")
+                            .arg(QString::fromStdString(reason)),
+                        QStringLiteral("Kestrun"), true);
+}
+
+void frmAdvanced::cmdCancel_Click() { reject(); }
+
+void frmAdvanced::chkValidate_Click() {
+  txtLog->set_text(
+      modGeneral::run_detection(context_, modGeneral::Mode::validate, txtAdvanced->text()));
+  set_advanced_width(log_span_.left - advanced_span_.left - 30);
+  txtLog->show();
+  cmdValidationLog->show();
+}
+
+void frmAdvanced::cmdValidationLog_Click() {
+  set_advanced_width(log_span_.left + log_span_.width - 90);
+  txtLog->hide();
+  cmdValidationLog->hide();
+}
+
+void frmAdvanced::set_advanced_width(int twips) {
+  advanced_span_.width = twips;
+  place(txtAdvanced, advanced_span_.left, kPaneTop, advanced_span_.width, kPaneHeight);
+}
+
+void frmAdvanced::Label1_DblClick() { insert_at_caret(Label1->text().toStdString()); }
+void frmAdvanced::Label3_DblClick() { insert_at_caret(Label3->text().toStdString()); }
+void frmAdvanced::Label6_DblClick() { insert_at_caret(Label6->text().toStdString()); }
+void frmAdvanced::Label5_DblClick() { insert_at_caret(Label5->text().toStdString()); }
+
+void frmAdvanced::lstDrives_DblClick() {
+  const QList<QListWidgetItem*> selected = lstDrives->selectedItems();
+  if (selected.isEmpty()) return;
+  const std::string row = selected.front()->data(kRowBytesRole).toByteArray().toStdString();
+  // Everything after the label is " (", the 3-character root and ")".
+  if (row.size() < 6) return;
+  insert_at_caret(row.substr(0, row.size() - 6));
+}
+
+// A selection is not replaced: the text goes in front of it.
+void frmAdvanced::insert_at_caret(const std::string& text) {
+  const std::size_t caret = txtAdvanced->selection_start();
+  std::string script = txtAdvanced->text();
+  script.insert(byte_offset(script, caret), text);
+  txtAdvanced->set_text(script);
+  // Setting the text puts the caret at the top; after the insertion is where
+  // a second double-click would be expected to add its text.
+  txtAdvanced->set_selection_start(caret + modGeneral::character_count(text));
+}
+
+void frmAdvanced::done(int result) {
+  timPoll->stop();
+  QDialog::done(result);
 }
 
 void frmAdvanced::lay_out() {
@@ -126,9 +274,9 @@ void frmAdvanced::lay_out() {
   place(lstDrives, 8520, 1680, 2415, 810);
 
   txtAdvanced->setFont(layout_font(Face::courier, 8.25));
-  place(txtAdvanced, 120, 3000, 10815, 4095);
+  place(txtAdvanced, advanced_span_.left, kPaneTop, advanced_span_.width, kPaneHeight);
   txtLog->setFont(layout_font(Face::verdana, 8.25));
-  place(txtLog, 5760, 3000, 5175, 4095);
+  place(txtLog, log_span_.left, kPaneTop, log_span_.width, kPaneHeight);
 
   place(chkValidate, 120, 7200, 1215, 375);
   place(cmdValidationLog, 1440, 7200, 1695, 375);
@@ -157,6 +305,17 @@ void frmAdvanced::keyPressEvent(QKeyEvent* event) {
     default:
       QDialog::keyPressEvent(event);
   }
+}
+
+bool frmAdvanced::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonDblClick) {
+    if (watched == Label1) Label1_DblClick();
+    if (watched == Label3) Label3_DblClick();
+    if (watched == Label6) Label6_DblClick();
+    if (watched == Label5) Label5_DblClick();
+    if (watched == lstDrives->viewport()) lstDrives_DblClick();
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 }  // namespace kestrun::ui

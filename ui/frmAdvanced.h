@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
 
 #include "engine/modGeneral.h"
 
@@ -12,14 +13,26 @@ class QTimer;
 
 namespace kestrun::ui {
 
+class Desktop;
 class RichTextPane;
 
-/// A tool window, opened modally by the main window's "..." button.
+/// A tool window, opened modally by the main window's "..." button. It opens
+/// with the stored script and the connected labelled drives; only Save leaves
+/// a trace. Validation errors reach the action log of `context`.
 class frmAdvanced : public QDialog {
   Q_OBJECT
 
  public:
-  explicit frmAdvanced(modGeneral::Context& context, QWidget* owner = nullptr);
+  frmAdvanced(modGeneral::Context& context, Desktop& desktop, QWidget* owner = nullptr);
+
+  /// A pane's horizontal place in the layout's twips, kept exact rather than
+  /// read back from pixels, so widths computed from it are the layout's own.
+  struct Span {
+    int left = 0;
+    int width = 0;
+  };
+  Span txtAdvanced_span() const { return advanced_span_; }
+  Span txtLog_span() const { return log_span_; }
 
   QLabel* const Label8;
   QLabel* const Label11;
@@ -40,14 +53,38 @@ class frmAdvanced : public QDialog {
   QPushButton* const cmdCancel;
   QTimer* const timPoll;
 
+  void Form_Load();
+  void timPoll_Timer();
+  void cmdSave_Click();
+  void cmdCancel_Click();
+  void chkValidate_Click();
+  void cmdValidationLog_Click();
+  void Label1_DblClick();
+  void Label3_DblClick();
+  void Label6_DblClick();
+  void Label5_DblClick();
+  void lstDrives_DblClick();
+
+  /// Stops the drive list refresh however the window closes.
+  void done(int result) override;
+
  protected:
   // No button is the default or the cancel button: Enter and Escape do nothing.
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void lay_out();
+  void connect_events();
+  void refresh_drive_list();
+  void insert_at_caret(const std::string& text);
+  void set_advanced_width(int twips);
 
   modGeneral::Context& context_;
+  Desktop& desktop_;
+  std::string listed_roots_;
+  Span advanced_span_{120, 10815};
+  Span log_span_{5760, 5175};
 };
 
 }  // namespace kestrun::ui

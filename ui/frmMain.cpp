@@ -126,7 +126,7 @@ void frmMain::chkMin_Click() { store(modGeneral::kMinimise, check_text(chkMin));
 
 void frmMain::cmdRegEx_Click() {
   {
-    frmAdvanced editor(*context_);
+    frmAdvanced editor(*context_, desktop_);
     editor.exec();
   }
   txtAdvanced->set_text(settings_.read(modGeneral::kAdvanced));

@@ -138,7 +138,7 @@ class TestLayouts : public QObject {
 
   void noCaptionIsCutOff() {
     MainWindowRig rig;
-    kestrun::ui::frmAdvanced editor(rig.window->context());
+    kestrun::ui::frmAdvanced editor(rig.window->context(), rig.desktop);
     kestrun::ui::frmSplash splash(rig.window.get());
     for (const QWidget* window :
          {static_cast<QWidget*>(rig.window.get()), static_cast<QWidget*>(&editor), splash.client}) {
@@ -171,7 +171,7 @@ class TestLayouts : public QObject {
 
   void theEditorMatchesItsTable() {
     MainWindowRig rig;
-    kestrun::ui::frmAdvanced editor(rig.window->context());
+    kestrun::ui::frmAdvanced editor(rig.window->context(), rig.desktop);
     QCOMPARE(editor.windowTitle(), "Edit Detection List...");
     QCOMPARE(editor.size(), QSize(736, 512));
     QCOMPARE(editor.minimumSize(), editor.maximumSize());
@@ -231,7 +231,7 @@ class TestLayouts : public QObject {
 
   void enterAndEscapeDoNotCloseTheEditor() {
     MainWindowRig rig;
-    kestrun::ui::frmAdvanced editor(rig.window->context());
+    kestrun::ui::frmAdvanced editor(rig.window->context(), rig.desktop);
     editor.show();
     QVERIFY(QTest::qWaitForWindowActive(&editor));
     for (QWidget* focus : std::initializer_list<QWidget*>{editor.lstDrives, editor.cmdSave}) {
