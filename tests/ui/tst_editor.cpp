@@ -368,16 +368,6 @@ class TestEditor : public QObject {
              "2 exec:b");
   }
 
-  void aDoubleClickOnAnEmptyListChangesNothing() {
-    MainWindowRig rig;
-    rig.store(kAdvanced, "label:A\r\n");
-    frmAdvanced editor(rig.window->context(), rig.desktop);
-    editor.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    double_click(editor.lstDrives->viewport());
-    QCOMPARE(editor.txtAdvanced->text(), "label:A\r\n");
-  }
-
   // The closing ways, opened as the main window opens it.
   void onlySaveLeavesATraceAndTheMainWindowShowsWhatIsStored_data() {
     QTest::addColumn<QString>("way");
