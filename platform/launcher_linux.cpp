@@ -85,11 +85,12 @@ std::string current_folder() {
   return getcwd(folder.data(), folder.size()) ? std::string(folder.data()) : std::string("/");
 }
 
-// The file execvp would run for `name`, found the way it searches PATH: a
-// name with a slash is used as it is; otherwise the first executable regular
-// file in a PATH folder, and when there is none the error execvp would give
-// (EACCES if some candidate was refused, else ENOENT). Never falls back to a
-// shell for files without "#!".
+// The file to run for `name`, searched the way execvp searches PATH: a name
+// with a slash is used as it is; otherwise the first executable regular file
+// in a PATH folder. When there is none: EACCES if one was found that cannot
+// run, else ENOENT. Unlike execvp, a PATH folder the user cannot enter does
+// not turn "No such file or directory" into "Permission denied", and a file
+// without "#!" is never handed to a shell.
 std::string find_program(const std::string& name, int* failure) {
   if (name.find('/') != std::string::npos) return name;
   const char* path = std::getenv("PATH");
@@ -107,10 +108,7 @@ std::string find_program(const std::string& name, int* failure) {
     if (folder.front() != '/') folder = current_folder() + "/" + folder;
     const std::string candidate = folder + "/" + name;
     struct stat info {};
-    if (stat(candidate.c_str(), &info) != 0) {
-      refused = refused || errno == EACCES;
-      continue;
-    }
+    if (stat(candidate.c_str(), &info) != 0) continue;
     if (S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0) return candidate;
     refused = true;
   }
