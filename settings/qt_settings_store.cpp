@@ -5,15 +5,20 @@
 // through QSaveFile, which reports the system's own words.
 #include "settings/qt_settings_store.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QVariant>
+#include <filesystem>
+#include <system_error>
 
 namespace kestrun {
 namespace {
@@ -56,11 +61,20 @@ struct FileBytes {
   QString error;  // empty: read, or absent
 };
 
+// QFile::exists() can answer false while another process renames a new
+// version over the file, so absence is judged by one stat() after an open
+// fails, never before it.
+bool is_absent(const QString& path) {
+  std::error_code ignored;
+  const auto status = std::filesystem::status(QFile::encodeName(path).toStdString(), ignored);
+  return status.type() == std::filesystem::file_type::not_found;
+}
+
 FileBytes read_file(const QString& path) {
   QFile file(path);
-  if (!file.exists()) return {};
-  if (!file.open(QIODevice::ReadOnly)) return {{}, file.errorString()};
-  return {file.readAll(), {}};
+  if (file.open(QIODevice::ReadOnly)) return {file.readAll(), {}};
+  if (is_absent(path)) return {};
+  return {{}, file.errorString()};
 }
 
 /// A private copy of the settings file for QSettings to parse and edit.
@@ -88,8 +102,21 @@ class ScratchCopy {
 // The system's words for why `path` cannot be replaced, or "" when it can.
 QString why_not_writable(const QString& path) {
   QFile existing(path);
-  if (existing.exists() && !existing.open(QIODevice::ReadWrite)) return existing.errorString();
-  return {};
+  if (existing.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) || is_absent(path)) return {};
+  return existing.errorString();
+}
+
+// QLockFile's own waiting doubles its pauses up to seconds, so an instance
+// that saves again and again can keep another out past any timeout. Short
+// pauses give each its turn; a lock left by a process that died is cleared
+// by QLockFile itself.
+bool take_turn(QLockFile& lock) {
+  const QDeadlineTimer patience(5000);
+  while (!lock.tryLock(0)) {
+    if (lock.error() != QLockFile::LockFailedError || patience.hasExpired()) return false;
+    QThread::msleep(5 + QRandomGenerator::global()->bounded(10));
+  }
+  return true;
 }
 
 }  // namespace
@@ -142,10 +169,14 @@ bool QtSettingsStore::write_ini(const QString& path, const QString& key, const Q
     *error = reason.toStdString();
     return false;
   };
-  // Another instance may write at the same moment. A folder where the lock
-  // cannot be made fails below with a better reason, so go on without it.
+  // Another instance may write at the same moment: without the lock, one of
+  // two saves of different values could be lost, so a save that cannot have
+  // it fails. A folder where the lock cannot be made at all fails below with
+  // a better reason, so go on without it then.
   QLockFile lock(path + QStringLiteral(".lock"));
-  lock.tryLock(2000);
+  if (!take_turn(lock) && lock.error() == QLockFile::LockFailedError) {
+    return fail(QStringLiteral("another Kestrun is saving its settings; please try again"));
+  }
 
   const FileBytes file = read_file(path);
   if (!file.error.isEmpty()) return fail(file.error);
@@ -161,10 +192,23 @@ bool QtSettingsStore::write_ini(const QString& path, const QString& key, const Q
     if (ini.status() == QSettings::AccessError) return fail(QStringLiteral("cannot edit a copy"));
   }
 
-  QDir().mkpath(QFileInfo(path).absolutePath());
+  // QDir::mkpath keeps its reason to itself; the open below would then blame
+  // the missing folder rather than say why it could not be made.
+  std::error_code no_folder;
+  std::filesystem::create_directories(
+      QFile::encodeName(QFileInfo(path).absolutePath()).toStdString(), no_folder);
+  if (no_folder) return fail(QString::fromStdString(no_folder.message()));
+  // Unbuffered, so a full disk fails the write itself with the system's
+  // words; a buffered write fails only inside commit(), as "Unknown error".
   QSaveFile out(path);
-  if (!out.open(QIODevice::WriteOnly)) return fail(out.errorString());
-  out.write(copy.bytes());
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(out.errorString());
+  const QByteArray bytes = copy.bytes();
+  if (out.write(bytes) != bytes.size()) {
+    const QString reason = out.errorString();
+    out.cancelWriting();
+    out.commit();  // discards the temporary file
+    return fail(reason);
+  }
   if (!out.commit()) return fail(out.errorString());
 
   if (read_ini(path, key) != value) {
