@@ -12,6 +12,8 @@ add_library(platform STATIC
   mountinfo_linux.cpp
   platform_linux.cpp
   process_events_linux.cpp
+  web_link.cpp
+  web_link_linux.cpp
 )
 target_include_directories(platform PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(platform

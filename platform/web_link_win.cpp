@@ -35,10 +35,9 @@ DWORD system_code_for(INT_PTR result) {
 
 }  // namespace
 
-std::string web_link_error_message(std::string_view address, std::string_view description,
-                                   unsigned long number) {
-  return "Unable to load '" + std::string(address) + "' : " + std::string(description) +
-         " (Error " + std::to_string(number) + ")";
+WebLinkFailure web_link_failure() {
+  const DWORD number = GetLastError();
+  return {system_error_text(number), number};
 }
 
 bool open_web_address(std::string_view address, std::uintptr_t owner_window, std::string* message) {
@@ -51,7 +50,7 @@ bool open_web_address(std::string_view address, std::uintptr_t owner_window, std
   DWORD number = GetLastError();
   if (number == ERROR_SUCCESS) number = system_code_for(code);
   if (message != nullptr)
-    *message = web_link_error_message(address, system_error_text(number), number);
+    *message = web_link_error_message(address, {system_error_text(number), number});
   return false;
 }
 

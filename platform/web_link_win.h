@@ -5,11 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace kestrun::platform {
+#include "platform/web_link.h"
 
-/// The message shown when an address cannot be opened.
-std::string web_link_error_message(std::string_view address, std::string_view description,
-                                   unsigned long number);
+namespace kestrun::platform {
 
 /// Opens `address` with the verb "open" and a normal window, owned by
 /// `owner_window` (a native window handle, as QWidget::winId() gives; 0 for

@@ -6,6 +6,7 @@ add_library(platform STATIC
   platform_win.cpp
   registry_store_win.cpp
   text_win.cpp
+  web_link.cpp
   web_link_win.cpp
 )
 target_include_directories(platform PUBLIC ${PROJECT_SOURCE_DIR})

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QSystemTrayIcon>
 
+#include "platform/web_link.h"
+
 namespace kestrun::ui {
 namespace {
 
@@ -33,7 +35,10 @@ bool QtDesktop::tray_available() { return QSystemTrayIcon::isSystemTrayAvailable
 
 std::optional<SystemError> QtDesktop::open_url(const QUrl& url) {
   if (QDesktopServices::openUrl(url)) return std::nullopt;
-  return url_handler_failure();
+  // Qt says no more than that it failed; the platform finds out why.
+  const auto failure = platform::web_link_failure();
+  return SystemError{QString::fromStdString(failure.description),
+                     static_cast<long>(failure.number)};
 }
 
 void QtDesktop::quit() { QCoreApplication::quit(); }

@@ -45,8 +45,4 @@ class QtDesktop : public Desktop {
   void quit() override;
 };
 
-/// Why the handler for web addresses could not be started, asked right after
-/// QDesktopServices::openUrl failed (which says no more than that).
-SystemError url_handler_failure();
-
 }  // namespace kestrun::ui

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QUrl>
 
+#include "platform/web_link.h"
 #include "ui/desktop.h"
 
 namespace kestrun::ui {
@@ -22,11 +23,12 @@ QString home_page_caption() {
 void open_web_page(QWidget* parent, Desktop& desktop, const QString& address) {
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   if (const auto failure = desktop.open_url(QUrl(address))) {
-    desktop.show_message(parent,
-                         QStringLiteral("Unable to load '%1' : %2 (Error %3)")
-                             .arg(address, failure->description)
-                             .arg(failure->number),
-                         QStringLiteral("Kestrun"), false);
+    const platform::WebLinkFailure words{failure->description.toStdString(),
+                                         static_cast<unsigned long>(failure->number)};
+    desktop.show_message(
+        parent,
+        QString::fromStdString(platform::web_link_error_message(address.toStdString(), words)),
+        QStringLiteral("Kestrun"), false);
   }
   QGuiApplication::restoreOverrideCursor();
 }

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/web_link.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/web_links.h"
 
@@ -60,10 +61,10 @@ class TestWebLinks : public QObject {
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", empty.path().toUtf8());
     errno = 0;
-    const kestrun::ui::SystemError failure = kestrun::ui::url_handler_failure();
+    const kestrun::platform::WebLinkFailure failure = kestrun::platform::web_link_failure();
     qputenv("PATH", path);
-    QCOMPARE(failure.number, long(ENOENT));
-    QCOMPARE(failure.description, QString::fromLocal8Bit(std::strerror(ENOENT)));
+    QCOMPARE(failure.number, static_cast<unsigned long>(ENOENT));
+    QCOMPARE(failure.description, std::string(std::strerror(ENOENT)));
   }
 };
 

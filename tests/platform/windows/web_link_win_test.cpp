@@ -11,7 +11,7 @@ namespace kestrun::platform {
 namespace {
 
 TEST(WebLink, TheMessageNamesTheAddressTheReasonAndTheNumber) {
-  EXPECT_EQ(web_link_error_message("https://example.org/x", "No application is associated", 1155),
+  EXPECT_EQ(web_link_error_message("https://example.org/x", {"No application is associated", 1155}),
             "Unable to load 'https://example.org/x' : No application is associated (Error 1155)");
 }
 
@@ -20,8 +20,8 @@ TEST(WebLink, AnAddressThatCannotBeOpenedGivesTheSystemsReason) {
   const std::string address = folder.file("missing page.html");
   std::string message;
   EXPECT_FALSE(open_web_address(address, 0, &message));
-  EXPECT_EQ(message, web_link_error_message(address, system_error_text(ERROR_FILE_NOT_FOUND),
-                                            ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(message, web_link_error_message(
+                         address, {system_error_text(ERROR_FILE_NOT_FOUND), ERROR_FILE_NOT_FOUND}));
 }
 
 }  // namespace
