@@ -51,3 +51,22 @@ TEST(ActionLog, KeepingTheEndInViewSelectsTheLastCharacter) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CharacterCount, CountsEveryKindOfByteRunAlike) {
+  // Long texts are counted a word at a time: mix widths across word borders.
+  std::string text;
+  std::size_t characters = 0;
+  const char* pieces[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x94\x8C", "\r\n", "\x80"};
+  // A stray continuation byte joins the character before it.
+  const std::size_t widths[] = {1, 1, 1, 1, 2, 0};
+  for (int i = 0; i < 1000; ++i) {
+    text += pieces[i % 6];
+    characters += widths[i % 6];
+  }
+  EXPECT_EQ(modGeneral::character_count(text), characters);
+  EXPECT_EQ(modGeneral::character_count(""), 0u);
+}
+
+}  // namespace
