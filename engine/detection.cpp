@@ -80,6 +80,9 @@ class Pass {
 
  private:
   void walk(std::string_view script) {
+    // The report repeats most of the script; growing it step by step would
+    // copy it over and over on long scripts.
+    report_.reserve(report_.size() + 2 * script.size());
     KeyFinder labels(script, kLabelKey);
     KeyFinder execs(script, kExecKey);
     KeyFinder menus(script, kMenuRunKey);
