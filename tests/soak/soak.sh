@@ -59,8 +59,9 @@ mkdir -p "$XDG_CONFIG_HOME/Kestrun"
 runner=()
 patience=200  # hundredths of a second for a command to run after its mount
 if [ "$mode" = --valgrind ]; then
+  # The launcher's forks would each report too, before their exec.
   runner=(valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite
-    --track-fds=no --log-file="$work/valgrind.log")
+    --child-silent-after-fork=yes --log-file="$work/valgrind.log")
   patience=2000
 fi
 zombies_before=$(ps -eo stat= | grep -c '^Z' || true)
