@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QPushButton>
 #include <QWidget>
 
 namespace kestrun::ui {
@@ -50,13 +51,6 @@ QFont dialog_font() { return layout_font(Face::dialog, 8.25); }
 
 namespace {
 
-bool caption_fits(const QWidget* control) {
-  if (control->hasHeightForWidth()) {
-    return control->heightForWidth(control->width()) <= control->height();
-  }
-  return control->sizeHint().width() <= control->width();
-}
-
 void shrink_to_fit(QWidget* control) {
   QFont font = control->font();
   const qreal smallest = font.pointSizeF() - 1.5;
@@ -68,11 +62,26 @@ void shrink_to_fit(QWidget* control) {
 
 }  // namespace
 
+bool caption_fits(const QWidget* control) {
+  // A button's size hint has a minimum width of the style's own; what matters
+  // is whether its caption clears the frame.
+  if (const auto* button = qobject_cast<const QPushButton*>(control)) {
+    constexpr int kFrameAndPadding = 12;
+    return button->fontMetrics().horizontalAdvance(button->text()) + kFrameAndPadding <=
+           button->width();
+  }
+  if (control->hasHeightForWidth()) {
+    return control->heightForWidth(control->width()) <= control->height();
+  }
+  return control->sizeHint().width() <= control->width();
+}
+
 void fit_captions(QWidget* window) {
   for (QLabel* label : window->findChildren<QLabel*>()) {
     if (!label->text().isEmpty()) shrink_to_fit(label);
   }
   for (QCheckBox* box : window->findChildren<QCheckBox*>()) shrink_to_fit(box);
+  for (QPushButton* button : window->findChildren<QPushButton*>()) shrink_to_fit(button);
 }
 
 QIcon program_icon() {

@@ -40,6 +40,8 @@ QFont dialog_font();
 /// Makes the font of each label and check box of `window` smaller, by at most
 /// 1.5 points, until its caption fits its place: the layouts were drawn for
 /// a narrower face than most desktops have.
+/// Whether the caption of a label, check box or button shows whole.
+bool caption_fits(const QWidget* control);
 void fit_captions(QWidget* window);
 
 /// The program's icon, a flash drive with a green arrow, in every size drawn.
