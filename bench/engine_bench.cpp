@@ -27,7 +27,7 @@ void BM_PollPassUnchanged(benchmark::State& state) {
   FakeWorld world;
   for (char letter = 'C'; letter < 'C' + 10; ++letter) {
     world.machine.plug(std::string(1, letter) + ":\\", "Drive " + std::string(1, letter),
-                       letter == 'C' ? modGeneral::DRIVE_FIXED : modGeneral::DRIVE_REMOVABLE);
+                       letter == 'C' ? modGeneral::kDriveFixed : modGeneral::kDriveRemovable);
   }
   world.store_script(script_of(20));
   modGeneral::run_detection(world.context, modGeneral::Mode::poll);
@@ -63,7 +63,11 @@ void BM_Validate(benchmark::State& state) {
   }
   state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_Validate)->Arg(10000)->Arg(20000)->Arg(40000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_Validate)
+    ->Arg(10000)
+    ->Arg(20000)
+    ->Arg(40000)
+    ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 
 void BM_AppendAtCap(benchmark::State& state) {

@@ -1,11 +1,10 @@
 #include "cli/command_line.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <cerrno>
 #include <cstring>
 #include <string>
-
-#include <QCommandLineParser>
-#include <QCoreApplication>
 
 #include "cli/headless.h"
 #include "cli/stdout_pane.h"
@@ -40,7 +39,7 @@ class NoDrives : public modGeneral::DriveApi {
  public:
   std::size_t logical_drive_strings(std::size_t, char*) override { return 0; }
   std::optional<std::string> volume_label(std::string_view) override { return std::nullopt; }
-  unsigned drive_type(std::string_view) override { return modGeneral::DRIVE_UNKNOWN; }
+  unsigned drive_type(std::string_view) override { return modGeneral::kDriveUnknown; }
 };
 
 class NoLauncher : public modGeneral::Launcher {
@@ -73,8 +72,8 @@ void print(std::FILE* stream, const QString& text) {
 }
 
 int usage_error(const Streams& streams, const QString& message) {
-  print(streams.err, QStringLiteral("kestrun: %1\nTry 'kestrun --help' for more information.\n")
-                         .arg(message));
+  print(streams.err,
+        QStringLiteral("kestrun: %1\nTry 'kestrun --help' for more information.\n").arg(message));
   return kExitUsage;
 }
 
@@ -109,13 +108,20 @@ bool read_script(const QString& name, const Streams& streams, std::string* text,
 
 std::string_view type_name(unsigned type) {
   switch (type) {
-    case modGeneral::DRIVE_NO_ROOT_DIR: return "no root";
-    case modGeneral::DRIVE_REMOVABLE: return "removable";
-    case modGeneral::DRIVE_FIXED: return "fixed";
-    case modGeneral::DRIVE_REMOTE: return "remote";
-    case modGeneral::DRIVE_CDROM: return "optical";
-    case modGeneral::DRIVE_RAMDISK: return "ramdisk";
-    default: return "unknown";
+    case modGeneral::kDriveNoRootDir:
+      return "no root";
+    case modGeneral::kDriveRemovable:
+      return "removable";
+    case modGeneral::kDriveFixed:
+      return "fixed";
+    case modGeneral::kDriveRemote:
+      return "remote";
+    case modGeneral::kDriveCdrom:
+      return "optical";
+    case modGeneral::kDriveRamdisk:
+      return "ramdisk";
+    default:
+      return "unknown";
   }
 }
 
@@ -126,9 +132,15 @@ std::string escape_field(std::string_view text) {
   std::string escaped;
   for (const char c : text) {
     switch (c) {
-      case '\t': escaped += "\\t"; break;
-      case '\n': escaped += "\\n"; break;
-      case '\r': escaped += "\\r"; break;
+      case '\t':
+        escaped += "\\t";
+        break;
+      case '\n':
+        escaped += "\\n";
+        break;
+      case '\r':
+        escaped += "\\r";
+        break;
       default:
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
           char code[8];
@@ -156,9 +168,9 @@ int validate_text(const std::string& text, std::FILE* out) {
   std::fwrite(shown.data(), 1, shown.size(), out);
   std::fflush(out);
   constexpr std::string_view kComplete = "Validation complete\r\n\r\n";
-  const bool complete = report.size() >= kComplete.size() &&
-                        report.compare(report.size() - kComplete.size(), kComplete.size(),
-                                       kComplete) == 0;
+  const bool complete =
+      report.size() >= kComplete.size() &&
+      report.compare(report.size() - kComplete.size(), kComplete.size(), kComplete) == 0;
   return report.empty() || complete ? kExitOk : kExitCheckFailed;
 }
 
@@ -184,9 +196,9 @@ std::string list_drives(modGeneral::DriveApi& drives) {
 
 int run_command_line(const QStringList& arguments, Services& services, const Streams& streams) {
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral(
-      "Runs your commands when a drive with a given volume label appears.\n"
-      "Without options, Kestrun starts its window and tray icon."));
+  parser.setApplicationDescription(
+      QStringLiteral("Runs your commands when a drive with a given volume label appears.\n"
+                     "Without options, Kestrun starts its window and tray icon."));
   const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                 QStringLiteral("Show this help and exit."));
   const QCommandLineOption version(QStringLiteral("version"),
@@ -224,8 +236,8 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
     return kExitOk;
   }
 
-  const int modes = int(parser.isSet(validate)) + int(parser.isSet(list)) +
-                    int(parser.isSet(headless));
+  const int modes =
+      int(parser.isSet(validate)) + int(parser.isSet(list)) + int(parser.isSet(headless));
   if (modes != 1) {
     return usage_error(streams, modes == 0 ? QStringLiteral("nothing to do")
                                            : QStringLiteral("choose one of --validate, "

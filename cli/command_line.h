@@ -1,9 +1,8 @@
 // Kestrun started with arguments: validate scripts, list drives, poll headless.
 #pragma once
 
-#include <cstdio>
-
 #include <QStringList>
+#include <cstdio>
 
 #include "engine/modGeneral.h"
 
@@ -29,8 +28,7 @@ inline constexpr int kExitUsage = 2;
 
 /// Runs the command line (arguments[0] is the program) and gives the exit
 /// status. --headless needs a QCoreApplication and runs its event loop.
-int run_command_line(const QStringList& arguments, Services& services,
-                     const Streams& streams = {});
+int run_command_line(const QStringList& arguments, Services& services, const Streams& streams = {});
 
 /// The program started with arguments: the real machine and settings, no
 /// display. Gives the exit status.

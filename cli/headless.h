@@ -2,11 +2,10 @@
 // log going to a stream.
 #pragma once
 
-#include <cstdio>
-#include <string>
-
 #include <QObject>
 #include <QTimer>
+#include <cstdio>
+#include <string>
 
 #include "cli/command_line.h"
 #include "cli/stdout_pane.h"

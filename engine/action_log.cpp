@@ -36,9 +36,7 @@ void log_append(TextPane& log, std::string_view line) {
   log.set_text(text);
 }
 
-void log_replace(TextPane& log, std::string_view line) {
-  log.set_text(std::string(line) + "\r\n");
-}
+void log_replace(TextPane& log, std::string_view line) { log.set_text(std::string(line) + "\r\n"); }
 
 void log_size_check(TextPane& log) {
   if (log.length() > kLogCap) log_replace(log, kLogClearedLine);

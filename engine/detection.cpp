@@ -164,8 +164,8 @@ std::string run_detection(Context& context, Mode mode, std::string_view text) {
   return Pass(context, mode).run(text);
 }
 
-LaunchRequest make_launch_request(DriveApi& drives, std::string_view command,
-                                  std::string_view root, std::string_view label) {
+LaunchRequest make_launch_request(DriveApi& drives, std::string_view command, std::string_view root,
+                                  std::string_view label) {
   LaunchRequest request;
   request.command = substitute_placeholders(command, root, label);
   request.root = std::string(root);
@@ -191,4 +191,3 @@ std::string execute_logged(Context& context, const LaunchRequest& request) {
 }
 
 }  // namespace modGeneral
-

@@ -8,15 +8,16 @@
 
 namespace modGeneral {
 
-/// Drive type codes, as the classic drive-type query reports them.
+/// Drive type codes, as the classic drive-type query reports them. Named
+/// apart from the DRIVE_* macros of <windows.h> so both can meet in one file.
 enum DriveType : unsigned {
-  DRIVE_UNKNOWN = 0,
-  DRIVE_NO_ROOT_DIR = 1,
-  DRIVE_REMOVABLE = 2,
-  DRIVE_FIXED = 3,
-  DRIVE_REMOTE = 4,
-  DRIVE_CDROM = 5,
-  DRIVE_RAMDISK = 6,
+  kDriveUnknown = 0,
+  kDriveNoRootDir = 1,
+  kDriveRemovable = 2,
+  kDriveFixed = 3,
+  kDriveRemote = 4,
+  kDriveCdrom = 5,
+  kDriveRamdisk = 6,
 };
 
 /// Where a drive root lives on the machine. On Windows the mount point is the

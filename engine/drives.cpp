@@ -68,7 +68,7 @@ std::string get_labelled_drives(DriveApi& drives, std::string_view roots) {
     const auto label = get_volume_info(drives, root);
     if (is_blank(label)) return;
     const auto type = drives.drive_type(root);
-    if (type != DRIVE_REMOVABLE && type != DRIVE_FIXED) return;
+    if (type != kDriveRemovable && type != kDriveFixed) return;
     snapshot.append(upper_root(root)).append(" ").append(label).push_back('\0');
   });
   return snapshot;

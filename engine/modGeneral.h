@@ -108,8 +108,8 @@ std::string run_detection(Context& context, Mode mode, std::string_view text = {
 
 /// The launch request for `command` on the drive at `root`, found for the entry
 /// labelled `label`: placeholders substituted, drive fields filled in.
-LaunchRequest make_launch_request(DriveApi& drives, std::string_view command,
-                                  std::string_view root, std::string_view label);
+LaunchRequest make_launch_request(DriveApi& drives, std::string_view command, std::string_view root,
+                                  std::string_view label);
 
 /// Logs "  executing script..." and the command, then starts it; a launch that
 /// fails adds "  error: " and the platform's words. Returns the error, or "".

@@ -27,15 +27,13 @@ class SettingsStore {
 
   /// The stored text, or `default_value` when the key is absent or the store
   /// cannot be read. Never cached: every call sees the store as it is now.
-  virtual std::string read(std::string_view app, std::string_view section,
-                           std::string_view key,
+  virtual std::string read(std::string_view app, std::string_view section, std::string_view key,
                            std::string_view default_value) = 0;
 
   /// Creates or replaces the value at once. On failure returns false and sets
   /// `error` to the system's reason; the caller still holds the text.
-  virtual bool write(std::string_view app, std::string_view section,
-                     std::string_view key, std::string_view value,
-                     std::string* error) = 0;
+  virtual bool write(std::string_view app, std::string_view section, std::string_view key,
+                     std::string_view value, std::string* error) = 0;
 
   std::string read(const SettingKey& key) {
     return read(kAppName, kSettingsSection, key.name, key.default_value);

@@ -62,22 +62,22 @@ bool removable_attribute(const std::string& disk) {
 
 // Types that the kernel's name alone settles, partitions included.
 std::optional<unsigned> type_by_name(std::string_view name, std::string_view fs_type) {
-  if (name.starts_with("sr")) return modGeneral::DRIVE_CDROM;
-  if (name.starts_with("zram") || name.starts_with("ram")) return modGeneral::DRIVE_RAMDISK;
+  if (name.starts_with("sr")) return modGeneral::kDriveCdrom;
+  if (name.starts_with("zram") || name.starts_with("ram")) return modGeneral::kDriveRamdisk;
   if (name.starts_with("loop")) {
     // A disc image mounted from a file.
-    return fs_type == "iso9660" || fs_type == "udf" ? modGeneral::DRIVE_CDROM
-                                                    : modGeneral::DRIVE_FIXED;
+    return fs_type == "iso9660" || fs_type == "udf" ? modGeneral::kDriveCdrom
+                                                    : modGeneral::kDriveFixed;
   }
   // SD and MMC cards report removable 0.
-  if (name.starts_with("mmcblk")) return modGeneral::DRIVE_REMOVABLE;
+  if (name.starts_with("mmcblk")) return modGeneral::kDriveRemovable;
   return std::nullopt;
 }
 
 // `link` is a sysfs link to a block device's folder, whose target names it.
 unsigned classify(const std::string& link, std::string_view fs_type, int depth) {
   const auto target = read_link(link);
-  if (!target) return modGeneral::DRIVE_FIXED;
+  if (!target) return modGeneral::kDriveFixed;
   auto name = base_name(*target);
   if (const auto type = type_by_name(name, fs_type)) return *type;
   std::string disk = link;
@@ -87,10 +87,10 @@ unsigned classify(const std::string& link, std::string_view fs_type, int depth) 
   }
   if (name.starts_with("dm-") || name.starts_with("md")) {
     const auto slave = first_slave(disk);
-    if (!slave || depth >= kMaxStackDepth) return modGeneral::DRIVE_FIXED;
+    if (!slave || depth >= kMaxStackDepth) return modGeneral::kDriveFixed;
     return classify(disk + "/slaves/" + *slave, fs_type, depth + 1);
   }
-  return removable_attribute(disk) ? modGeneral::DRIVE_REMOVABLE : modGeneral::DRIVE_FIXED;
+  return removable_attribute(disk) ? modGeneral::kDriveRemovable : modGeneral::kDriveFixed;
 }
 
 }  // namespace

@@ -107,16 +107,16 @@ std::optional<std::string> LinuxDriveApi::volume_label(std::string_view root) {
 
 unsigned LinuxDriveApi::drive_type(std::string_view root) {
   const auto* drive = find(root);
-  if (!drive) return modGeneral::DRIVE_NO_ROOT_DIR;
+  if (!drive) return modGeneral::kDriveNoRootDir;
   switch (drive->kind) {
     case DriveKind::network:
-      return modGeneral::DRIVE_REMOTE;
+      return modGeneral::kDriveRemote;
     case DriveKind::pool:
-      return modGeneral::DRIVE_FIXED;
+      return modGeneral::kDriveFixed;
     case DriveKind::block:
       break;
   }
-  if (!drive->device) return modGeneral::DRIVE_FIXED;
+  if (!drive->device) return modGeneral::kDriveFixed;
   return block_drive_type(sources_.sysfs, *drive->device, drive->mount.fs_type);
 }
 

@@ -1,10 +1,9 @@
 // Process-level events the headless mode reacts to, delivered on the Qt event loop.
 #pragma once
 
+#include <QObject>
 #include <functional>
 #include <memory>
-
-#include <QObject>
 
 namespace kestrun::platform {
 

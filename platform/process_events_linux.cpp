@@ -29,8 +29,8 @@ class FdWatch : public QObject {
   FdWatch(int fd, Kind kind, std::function<void()> callback)
       : fd_(fd),
         kind_(kind),
-        notifier_(fd, kind == Kind::signal_pipe ? QSocketNotifier::Read
-                                                : QSocketNotifier::Exception),
+        notifier_(fd,
+                  kind == Kind::signal_pipe ? QSocketNotifier::Read : QSocketNotifier::Exception),
         callback_(std::move(callback)) {
     connect(&notifier_, &QSocketNotifier::activated, this, [this] {
       if (kind_ == Kind::signal_pipe) {

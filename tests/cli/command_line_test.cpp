@@ -1,14 +1,14 @@
 // The command line on a fake machine: exit statuses, the exact report text,
 // the drive table and headless polling driven tick by tick.
+#include "cli/command_line.h"
+
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
-#include <QCoreApplication>
-
-#include "cli/command_line.h"
 #include "cli/headless.h"
 #include "tests/fakes/fake_machine.h"
 
@@ -138,9 +138,9 @@ TEST_F(CommandLine, PrintsItsVersionAndHelp) {
 }
 
 TEST_F(CommandLine, ListsEveryRootWithWhatKestrunMakesOfIt) {
-  world.machine.plug("C:\\", "SYSTEM", modGeneral::DRIVE_FIXED);
+  world.machine.plug("C:\\", "SYSTEM", modGeneral::kDriveFixed);
   world.machine.set_location("C:\\", "/", "/dev/sda2");
-  world.machine.plug("D:\\", "share", modGeneral::DRIVE_REMOTE);
+  world.machine.plug("D:\\", "share", modGeneral::kDriveRemote);
   world.machine.plug("E:\\", "MY\tPEN\n");
   world.machine.set_location("E:\\", "/media/me/MY\tPEN\n", "/dev/sdb1");
   world.machine.plug("F:\\", std::nullopt);

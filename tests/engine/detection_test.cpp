@@ -12,8 +12,7 @@ using kestrun::testing::FakeWorld;
 using modGeneral::Mode;
 using modGeneral::run_detection;
 
-constexpr auto kIgnoring =
-    "  now ignoring the device until it's reinserted (or app is restarted)";
+constexpr auto kIgnoring = "  now ignoring the device until it's reinserted (or app is restarted)";
 
 std::vector<std::string> commands(const FakeWorld& world) {
   std::vector<std::string> result;
@@ -24,7 +23,7 @@ std::vector<std::string> commands(const FakeWorld& world) {
 class PollPass : public ::testing::Test {
  protected:
   void SetUp() override {
-    world.machine.plug("C:\\", "SYSTEM", modGeneral::DRIVE_FIXED);
+    world.machine.plug("C:\\", "SYSTEM", modGeneral::kDriveFixed);
     world.store_script(crlf_lines({"label:My USB Pen Drive", "exec:backup \"%1\" \"%2\" %3",
                                    "label:Second Pen Drive", "exec:sync %1"}));
   }
@@ -38,16 +37,15 @@ TEST_F(PollPass, ActsOncePerChangeOfTheLabelledDrives) {
   poll();
   EXPECT_EQ(world.log.text(),
             crlf_lines({"Detected USB device labeled 'My USB Pen Drive' on E:\\",
-                        "  executing script...backup \"E:\\\" \"My USB Pen Drive\" E",
-                        kIgnoring}));
+                        "  executing script...backup \"E:\\\" \"My USB Pen Drive\" E", kIgnoring}));
   EXPECT_EQ(poll(), "") << "nothing changed: the pass ends before its walk";
   EXPECT_EQ(world.launcher.launched.size(), 1u);
 
   world.machine.plug("F:\\", "Second Pen Drive");
   poll();
-  EXPECT_EQ(commands(world), (std::vector<std::string>{"backup \"E:\\\" \"My USB Pen Drive\" E",
-                                                       "backup \"E:\\\" \"My USB Pen Drive\" E",
-                                                       "sync F:\\"}))
+  EXPECT_EQ(commands(world),
+            (std::vector<std::string>{"backup \"E:\\\" \"My USB Pen Drive\" E",
+                                      "backup \"E:\\\" \"My USB Pen Drive\" E", "sync F:\\"}))
       << "a change reruns every matching entry, also for the drive that stayed";
 
   world.machine.pull("E:\\");
@@ -115,25 +113,24 @@ TEST_F(PollPass, IgnoredDrivesAreNeverMatched) {
 }
 
 TEST_F(PollPass, AFailedLaunchIsLoggedAndTheWalkGoesOn) {
-  world.store_script(crlf_lines({"label:PEN", "exec:missing-program %1", "label:PEN",
-                                 "exec:second %1"}));
+  world.store_script(
+      crlf_lines({"label:PEN", "exec:missing-program %1", "label:PEN", "exec:second %1"}));
   world.launcher.failures["missing-program E:\\"] = "No such file or directory";
   world.machine.plug("E:\\", "PEN");
   const auto report = poll();
-  EXPECT_EQ(world.log.text(),
-            crlf_lines({"Detected USB device labeled 'PEN' on E:\\",
-                        "  executing script...missing-program E:\\",
-                        "  error: No such file or directory", kIgnoring,
-                        "Detected USB device labeled 'PEN' on E:\\",
-                        "  executing script...second E:\\", kIgnoring}));
+  EXPECT_EQ(world.log.text(), crlf_lines({"Detected USB device labeled 'PEN' on E:\\",
+                                          "  executing script...missing-program E:\\",
+                                          "  error: No such file or directory", kIgnoring,
+                                          "Detected USB device labeled 'PEN' on E:\\",
+                                          "  executing script...second E:\\", kIgnoring}));
   EXPECT_EQ(commands(world), std::vector<std::string>{"second E:\\"});
   EXPECT_NE(report.find("No such file or directory\r\n"), std::string::npos);
   EXPECT_NE(report.find("Validation complete"), std::string::npos);
 }
 
 TEST_F(PollPass, ABadEntryStopsThePassButTheSnapshotIsKept) {
-  world.store_script(crlf_lines({"label:PEN", "exec:first", "label:see below", "label:PEN",
-                                 "exec:never"}));
+  world.store_script(
+      crlf_lines({"label:PEN", "exec:first", "label:see below", "label:PEN", "exec:never"}));
   world.machine.plug("E:\\", "PEN");
   poll();
   EXPECT_EQ(commands(world), std::vector<std::string>{"first"});
@@ -187,14 +184,15 @@ TEST_F(PollPass, TheNewestDetectionIsBroughtIntoView) {
       carets.emplace_back(text(), position);
     }
   } log;
-  modGeneral::Context context{world.machine, world.launcher, world.settings, log,
-                              world.run_item, {}};
+  modGeneral::Context context{world.machine, world.launcher, world.settings,
+                              log,           world.run_item, {}};
   world.machine.plug("E:\\", "My USB Pen Drive");
   world.machine.plug("F:\\", "Second Pen Drive");
   log.set_text("Started...\r\n");
   run_detection(context, Mode::poll);
   ASSERT_EQ(log.carets.size(), 2u) << "once per detected drive";
-  const std::string first = "Started...\r\nDetected USB device labeled 'My USB Pen Drive' on E:\\\r\n";
+  const std::string first =
+      "Started...\r\nDetected USB device labeled 'My USB Pen Drive' on E:\\\r\n";
   EXPECT_EQ(log.carets[0].first, first);
   EXPECT_EQ(log.carets[0].second, first.size() - 1);
   EXPECT_EQ(log.selection_length(), 0u) << "later appends set the whole text again";
@@ -206,9 +204,9 @@ class MenuPass : public ::testing::Test {
 };
 
 TEST_F(MenuPass, OffersTheLastMatchingEntryAndLaunchesNothing) {
-  world.store_script(crlf_lines({"label:PEN", "exec:a", "menurun:open %1 %3", "label:OTHER",
-                                 "exec:b", "menurun:show %2", "label:NONE", "exec:c",
-                                 "menurun:never"}));
+  world.store_script(
+      crlf_lines({"label:PEN", "exec:a", "menurun:open %1 %3", "label:OTHER", "exec:b",
+                  "menurun:show %2", "label:NONE", "exec:c", "menurun:never"}));
   world.machine.plug("E:\\", "PEN");
   world.machine.plug("F:\\", "OTHER");
   run_detection(world.context, Mode::menu);
@@ -241,8 +239,8 @@ TEST(ExecuteLogged, LogsTheCommandAndAFailureAfterIt) {
   modGeneral::LaunchRequest request;
   request.command = "nope";
   EXPECT_EQ(modGeneral::execute_logged(world.context, request), "Permission denied");
-  EXPECT_EQ(world.log.text(), crlf_lines({"Stopped.", "  executing script...nope",
-                                          "  error: Permission denied"}));
+  EXPECT_EQ(world.log.text(),
+            crlf_lines({"Stopped.", "  executing script...nope", "  error: Permission denied"}));
 }
 
 }  // namespace

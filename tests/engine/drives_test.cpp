@@ -9,18 +9,18 @@ namespace {
 
 using kestrun::testing::FakeMachine;
 using kestrun::testing::RecordingDriveList;
-using modGeneral::DRIVE_CDROM;
-using modGeneral::DRIVE_FIXED;
-using modGeneral::DRIVE_RAMDISK;
-using modGeneral::DRIVE_REMOTE;
-using modGeneral::DRIVE_REMOVABLE;
-using modGeneral::DRIVE_UNKNOWN;
+using modGeneral::kDriveCdrom;
+using modGeneral::kDriveFixed;
+using modGeneral::kDriveRamdisk;
+using modGeneral::kDriveRemote;
+using modGeneral::kDriveRemovable;
+using modGeneral::kDriveUnknown;
 using namespace std::string_literals;
 
 TEST(DriveStrings, AreFourByteRecordsAndAFinalNul) {
   FakeMachine machine;
-  machine.plug("C:\\", "SYSTEM", DRIVE_FIXED);
-  machine.plug("D:\\", std::nullopt, DRIVE_CDROM);
+  machine.plug("C:\\", "SYSTEM", kDriveFixed);
+  machine.plug("D:\\", std::nullopt, kDriveCdrom);
   machine.plug("E:\\", "PEN");
   const auto roots = modGeneral::get_drive_strings(machine);
   EXPECT_EQ(roots, "C:\\\0D:\\\0E:\\\0\0"s);
@@ -68,30 +68,27 @@ TEST(VolumeInfo, KeepsTheLabelAsTheVolumeCarriesIt) {
   EXPECT_EQ(modGeneral::get_volume_info(machine, "E:\\"), " My Pen ");
   EXPECT_EQ(modGeneral::get_volume_info(machine, "F:\\"), "(no label)");
   EXPECT_EQ(modGeneral::get_volume_info(machine, "G:\\"), "(no label)");
-  EXPECT_EQ(modGeneral::get_volume_info(machine, "H:\\").find_first_not_of(' '),
-            std::string::npos)
+  EXPECT_EQ(modGeneral::get_volume_info(machine, "H:\\").find_first_not_of(' '), std::string::npos)
       << "an unreadable volume gives a blank label";
   EXPECT_FALSE(modGeneral::get_volume_info(machine, "H:\\").empty());
   EXPECT_EQ(modGeneral::get_volume_info(machine, "I:\\"), "AB");
-  EXPECT_EQ(modGeneral::get_volume_info(machine, "J:\\"),
-            "A label longer than thirteen characters")
+  EXPECT_EQ(modGeneral::get_volume_info(machine, "J:\\"), "A label longer than thirteen characters")
       << "long labels are read whole, not treated as unreadable";
-  EXPECT_EQ(modGeneral::get_volume_info(machine, "Q:\\").find_first_not_of(' '),
-            std::string::npos);
+  EXPECT_EQ(modGeneral::get_volume_info(machine, "Q:\\").find_first_not_of(' '), std::string::npos);
 }
 
 TEST(Snapshot, HoldsReadableRemovableAndFixedDrivesInListOrder) {
   FakeMachine machine;
-  machine.plug("C:\\", "SYSTEM", DRIVE_FIXED);
-  machine.plug("D:\\", "DISC", DRIVE_CDROM);
+  machine.plug("C:\\", "SYSTEM", kDriveFixed);
+  machine.plug("D:\\", "DISC", kDriveCdrom);
   machine.plug("E:\\", "PEN");
-  machine.plug("F:\\", "", DRIVE_REMOVABLE);
+  machine.plug("F:\\", "", kDriveRemovable);
   machine.plug("G:\\", std::nullopt);
-  machine.plug("H:\\", "SHARE", DRIVE_REMOTE);
-  machine.plug("I:\\", "RAM", DRIVE_RAMDISK);
-  machine.plug("J:\\", "ODD", DRIVE_UNKNOWN);
-  machine.plug("K:\\", " spaced ", DRIVE_FIXED);
-  machine.plug("L:\\", "Sixteen chars ok", DRIVE_REMOVABLE);
+  machine.plug("H:\\", "SHARE", kDriveRemote);
+  machine.plug("I:\\", "RAM", kDriveRamdisk);
+  machine.plug("J:\\", "ODD", kDriveUnknown);
+  machine.plug("K:\\", " spaced ", kDriveFixed);
+  machine.plug("L:\\", "Sixteen chars ok", kDriveRemovable);
   const auto roots = modGeneral::get_drive_strings(machine);
   EXPECT_EQ(modGeneral::get_labelled_drives(machine, roots),
             "C:\\ SYSTEM\0E:\\ PEN\0F:\\ (no label)\0K:\\  spaced \0L:\\ Sixteen chars ok\0"s);
@@ -99,8 +96,8 @@ TEST(Snapshot, HoldsReadableRemovableAndFixedDrivesInListOrder) {
 
 TEST(Snapshot, ReadsTheVolumeBeforeTheTypeOfEveryRoot) {
   FakeMachine machine;
-  machine.plug("A:\\", std::nullopt, DRIVE_REMOVABLE);
-  machine.plug("D:\\", "DISC", DRIVE_CDROM);
+  machine.plug("A:\\", std::nullopt, kDriveRemovable);
+  machine.plug("D:\\", "DISC", kDriveCdrom);
   const auto roots = modGeneral::get_drive_strings(machine);
   modGeneral::get_labelled_drives(machine, roots);
   EXPECT_EQ(machine.label_reads, 2);
@@ -118,8 +115,8 @@ TEST(Snapshot, UpperCasesRootsAndStopsAtTheFirstEmptyRecord) {
 
 TEST(DriveListRows, ShowLabelledDrivesOfAnyType) {
   FakeMachine machine;
-  machine.plug("C:\\", "SYSTEM", DRIVE_FIXED);
-  machine.plug("D:\\", "DISC", DRIVE_CDROM);
+  machine.plug("C:\\", "SYSTEM", kDriveFixed);
+  machine.plug("D:\\", "DISC", kDriveCdrom);
   machine.plug("E:\\", "");
   machine.plug("F:\\", "(no label)");
   machine.plug("G:\\", "(No Label)");

@@ -1,8 +1,8 @@
 // The tick rule: passes one interval apart, a countdown that never goes below
 // zero, and intervals that the tick count cannot equal exactly.
-#include <gtest/gtest.h>
-
 #include "engine/poll_clock.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

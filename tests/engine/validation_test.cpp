@@ -29,15 +29,15 @@ class Validation : public ::testing::Test {
 };
 
 TEST_F(Validation, TheSampleScriptGivesTheFullReport) {
-  EXPECT_EQ(validate(kSampleScript),
-            crlf_lines({"Starting validation...", "", "Ignoring drives: d:\\,e:\\,g:\\", "",
-                        "Processing first entry...", "  label=My USB Pen Drive",
-                        "  execute=wscript \"c:\\something\\whatever.vbs\" \"%1\"",
-                        "Entry seems okay", "", "Processing first entry...",
-                        "  label=Second Pen Drive",
-                        "  execute=wscript \"c:\\someother\\script.vbs\" \"%1\"",
-                        "  menu run=wscript \"c:\\OPTIONALscript.vbs\" \"%3\"", "Entry seems okay",
-                        "", "Validation complete", ""}));
+  EXPECT_EQ(
+      validate(kSampleScript),
+      crlf_lines({"Starting validation...", "", "Ignoring drives: d:\\,e:\\,g:\\", "",
+                  "Processing first entry...", "  label=My USB Pen Drive",
+                  "  execute=wscript \"c:\\something\\whatever.vbs\" \"%1\"", "Entry seems okay",
+                  "", "Processing first entry...", "  label=Second Pen Drive",
+                  "  execute=wscript \"c:\\someother\\script.vbs\" \"%1\"",
+                  "  menu run=wscript \"c:\\OPTIONALscript.vbs\" \"%3\"", "Entry seems okay", "",
+                  "Validation complete", ""}));
   EXPECT_EQ(world.log.text(), "");
 }
 
@@ -58,9 +58,8 @@ TEST_F(Validation, AnExecBeyondTheNextLabelIsReportedThenRejected) {
             crlf_lines({"  error: 'exec' doesn't exist for one of your entries"}));
 
   validate(without_third_line);
-  EXPECT_EQ(world.log.text(),
-            crlf_lines({"  error: 'exec' doesn't exist for one of your entries",
-                        "  error: 'exec' doesn't exist for one of your entries"}))
+  EXPECT_EQ(world.log.text(), crlf_lines({"  error: 'exec' doesn't exist for one of your entries",
+                                          "  error: 'exec' doesn't exist for one of your entries"}))
       << "every validation that meets the bad entry reports it again";
 }
 
@@ -71,21 +70,20 @@ TEST_F(Validation, ReportsShapesOfHandTypedScripts) {
   EXPECT_EQ(validate("label:\r\nexec:x\r\n"),
             crlf_lines({"Starting validation...", "", "Processing first entry...", "  label=",
                         "  execute=x", "'label' or 'exec' are blank, please check your script"}));
-  EXPECT_EQ(validate("label:A"), crlf_lines({"Starting validation...", "",
-                                             "Processing first entry...", "  label=A",
-                                             "  execute=",
-                                             "'exec' doesn't exist for one of your entries"}));
+  EXPECT_EQ(validate("label:A"),
+            crlf_lines({"Starting validation...", "", "Processing first entry...", "  label=A",
+                        "  execute=", "'exec' doesn't exist for one of your entries"}));
   // LF-only line ends: the label runs on to the end and the exec value with it.
-  EXPECT_EQ(validate("label:A\nexec:b\n"),
-            crlf_lines({"Starting validation...", "", "Processing first entry...",
-                        "  label=A\nexec:b\n", "  execute=b\n", "Entry seems okay", "",
-                        "Validation complete", ""}));
+  EXPECT_EQ(
+      validate("label:A\nexec:b\n"),
+      crlf_lines({"Starting validation...", "", "Processing first entry...", "  label=A\nexec:b\n",
+                  "  execute=b\n", "Entry seems okay", "", "Validation complete", ""}));
 }
 
 TEST_F(Validation, KeysAreFoundAnywhereAndOnlyInLowerCase) {
   // A note mentioning the key starts an entry of its own, which stops the walk.
-  const auto report = validate(crlf_lines({"label:A", "exec:a", "see label: below", "label:B",
-                                           "exec:b"}));
+  const auto report =
+      validate(crlf_lines({"label:A", "exec:a", "see label: below", "label:B", "exec:b"}));
   EXPECT_NE(report.find("  label=below\r\n  execute=b\r\n'exec' doesn't exist"), std::string::npos);
   EXPECT_EQ(report.find("label=B"), std::string::npos);
 

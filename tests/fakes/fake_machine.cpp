@@ -57,7 +57,7 @@ std::optional<std::string> FakeMachine::volume_label(std::string_view root) {
 unsigned FakeMachine::drive_type(std::string_view root) {
   ++type_reads;
   const auto* drive = find(root);
-  return drive == nullptr ? modGeneral::DRIVE_NO_ROOT_DIR : drive->type;
+  return drive == nullptr ? modGeneral::kDriveNoRootDir : drive->type;
 }
 
 modGeneral::DriveLocation FakeMachine::locate(std::string_view root) {
@@ -79,8 +79,7 @@ bool FakeLauncher::launch(const modGeneral::LaunchRequest& request, std::string*
 std::string MemorySettings::read(std::string_view app, std::string_view section,
                                  std::string_view key, std::string_view default_value) {
   ++reads;
-  const auto found =
-      values.find({std::string(app), std::string(section), std::string(key)});
+  const auto found = values.find({std::string(app), std::string(section), std::string(key)});
   return found == values.end() ? std::string(default_value) : found->second;
 }
 

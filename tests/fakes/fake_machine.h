@@ -18,14 +18,14 @@ class FakeMachine : public modGeneral::DriveApi {
   struct Drive {
     std::string root;                  // "E:\"
     std::optional<std::string> label;  // nullopt: the volume cannot be read
-    unsigned type = modGeneral::DRIVE_REMOVABLE;
+    unsigned type = modGeneral::kDriveRemovable;
     std::string mount_point;
     std::string device;
   };
 
   /// Plugs in (or replaces) the drive at `root`.
   void plug(std::string root, std::optional<std::string> label,
-            unsigned type = modGeneral::DRIVE_REMOVABLE);
+            unsigned type = modGeneral::kDriveRemovable);
   void pull(const std::string& root);
   void relabel(const std::string& root, std::optional<std::string> label);
   void set_location(const std::string& root, std::string mount_point, std::string device);

@@ -2,12 +2,11 @@
 // split into program and arguments. For valid UTF-8 the split must agree with
 // QProcess::splitCommand, and a label without quotes or blanks must land
 // inside one argument and never create one of its own.
+#include <QProcess>
+#include <QString>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-#include <QProcess>
-#include <QString>
 
 #include "engine/modGeneral.h"
 #include "platform/launcher_linux.h"

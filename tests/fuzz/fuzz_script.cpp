@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string script(reinterpret_cast<const char*>(data), size);
   kestrun::testing::FakeWorld world;
-  world.machine.plug("C:\\", "SYSTEM", modGeneral::DRIVE_FIXED);
+  world.machine.plug("C:\\", "SYSTEM", modGeneral::kDriveFixed);
   world.machine.plug("E:\\", "PEN");
   world.machine.plug("F:\\", "");
   world.store_script(script);

@@ -85,7 +85,7 @@ int main(int argc, char* argv[]) {
   settings.write(modGeneral::kAuto, "1", nullptr);
   settings.write(modGeneral::kMinimise, screenshots ? "0" : "1", nullptr);
   kestrun::testing::FakeMachine machine;
-  machine.plug("C:\\", "System", modGeneral::DRIVE_FIXED);
+  machine.plug("C:\\", "System", modGeneral::kDriveFixed);
   machine.plug("E:\\", "PEN");
   kestrun::testing::FakeLauncher launcher;
   kestrun::ui::QtDesktop desktop;

@@ -116,11 +116,11 @@ class TestEditor : public QObject {
  private slots:
   void aFirstOpeningShowsAnEmptyScriptAndTheLabelledDrivesAtOnce() {
     MainWindowRig rig;
-    rig.machine.plug("C:\\", "System", modGeneral::DRIVE_FIXED);
+    rig.machine.plug("C:\\", "System", modGeneral::kDriveFixed);
     rig.machine.plug("E:\\", "PEN");
     rig.machine.plug("F:\\", "");            // no label: no row
     rig.machine.plug("G:\\", std::nullopt);  // no medium: no row
-    rig.machine.plug("H:\\", "DVD", modGeneral::DRIVE_CDROM);
+    rig.machine.plug("H:\\", "DVD", modGeneral::kDriveCdrom);
     frmAdvanced editor(rig.window->context(), rig.desktop);
 
     QCOMPARE(editor.txtAdvanced->text(), "");

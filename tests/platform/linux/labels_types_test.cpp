@@ -93,16 +93,16 @@ class FakeMachineTree : public ::testing::Test {
 
 TEST_F(FakeMachineTree, DriveTypesFollowTheDiskUnderneath) {
   const std::map<std::string, unsigned> expected = {
-      {"/", modGeneral::DRIVE_FIXED},
-      {"/media/stick", modGeneral::DRIVE_REMOVABLE},
-      {"/media/disc", modGeneral::DRIVE_CDROM},
-      {"/mnt/image", modGeneral::DRIVE_FIXED},
-      {"/mnt/iso", modGeneral::DRIVE_CDROM},
-      {"/mnt/ram", modGeneral::DRIVE_RAMDISK},
-      {"/media/card", modGeneral::DRIVE_REMOVABLE},
-      {"/media/secret", modGeneral::DRIVE_REMOVABLE},
-      {"/srv", modGeneral::DRIVE_FIXED},
-      {"/mnt/gone", modGeneral::DRIVE_FIXED},
+      {"/", modGeneral::kDriveFixed},
+      {"/media/stick", modGeneral::kDriveRemovable},
+      {"/media/disc", modGeneral::kDriveCdrom},
+      {"/mnt/image", modGeneral::kDriveFixed},
+      {"/mnt/iso", modGeneral::kDriveCdrom},
+      {"/mnt/ram", modGeneral::kDriveRamdisk},
+      {"/media/card", modGeneral::kDriveRemovable},
+      {"/media/secret", modGeneral::kDriveRemovable},
+      {"/srv", modGeneral::kDriveFixed},
+      {"/mnt/gone", modGeneral::kDriveFixed},
   };
   for (const auto& [mount_point, type] : expected) {
     EXPECT_EQ(api_->drive_type(root_of(mount_point)), type) << mount_point;

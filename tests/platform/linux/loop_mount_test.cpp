@@ -174,7 +174,7 @@ TEST_F(LoopMounts, ListsEachImageWithItsLetterLabelAndType) {
     ASSERT_FALSE(root.empty()) << volume.folder << " is not listed";
     EXPECT_NE(roots.find(root + '\0'), std::string::npos);
     EXPECT_EQ(api.volume_label(root), volume.read_label) << volume.fs << " " << volume.label;
-    EXPECT_EQ(api.drive_type(root), modGeneral::DRIVE_FIXED) << "loop devices are fixed";
+    EXPECT_EQ(api.drive_type(root), modGeneral::kDriveFixed) << "loop devices are fixed";
     const auto location = api.locate(root);
     EXPECT_EQ(location.mount_point, volume.folder);
     EXPECT_EQ(location.device, volume.device);

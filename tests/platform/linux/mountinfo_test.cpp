@@ -103,7 +103,7 @@ TEST(Mountinfo, UbuntuDesktopSample) {
   // Network drives are not opened: type remote, label from the share name.
   for (const auto& [root, label] :
        std::map<std::string, std::string>{{"I:\\", "data"}, {"J:\\", "music"}, {"K:\\", "files"}}) {
-    EXPECT_EQ(api.drive_type(root), modGeneral::DRIVE_REMOTE) << root;
+    EXPECT_EQ(api.drive_type(root), modGeneral::kDriveRemote) << root;
     EXPECT_EQ(api.volume_label(root), label) << root;
     EXPECT_EQ(api.locate(root).device, "") << root;
   }
@@ -133,7 +133,7 @@ TEST(Mountinfo, ZfsSampleGivesOneDrivePerPoolLabelledWithItsName) {
   EXPECT_EQ(list(api), expected);
   EXPECT_EQ(api.volume_label("C:\\"), "rpool");
   EXPECT_EQ(api.volume_label("f:\\"), "tank");
-  EXPECT_EQ(api.drive_type("D:\\"), modGeneral::DRIVE_FIXED);
+  EXPECT_EQ(api.drive_type("D:\\"), modGeneral::kDriveFixed);
 }
 
 TEST(Mountinfo, LeavesOutNoiseAndKeepsNetworkSharesAndRemovableMedia) {
@@ -207,7 +207,7 @@ TEST(DriveLetters, StayWhileMountedAndAreReusedOnceFreed) {
   tree.write("mountinfo", root + b + c);
   EXPECT_EQ(list(api), (Letters{{"C:\\", "/"}, {"D:\\", "/media/C"}, {"E:\\", "/media/B"}}));
   EXPECT_EQ(api.volume_label("D:\\"), std::nullopt) << "nothing can answer offline";
-  EXPECT_EQ(api.drive_type("F:\\"), modGeneral::DRIVE_NO_ROOT_DIR);
+  EXPECT_EQ(api.drive_type("F:\\"), modGeneral::kDriveNoRootDir);
 
   // A comes back and takes the lowest free letter.
   tree.write("mountinfo", root + b + c + a);

@@ -49,7 +49,7 @@ TEST(WindowsDrives, ReadsWholeLabelsAsUtf8) {
 TEST(WindowsDrives, ReadsLowerCaseRootsToo) {
   WindowsDriveApi api;
   EXPECT_EQ(api.volume_label("e:\\"), "THIRTEEN CHRS");
-  EXPECT_EQ(api.drive_type("e:\\"), modGeneral::DRIVE_REMOVABLE);
+  EXPECT_EQ(api.drive_type("e:\\"), modGeneral::kDriveRemovable);
 }
 
 TEST(WindowsDrives, ReportsEachDriveType) {
@@ -58,13 +58,13 @@ TEST(WindowsDrives, ReportsEachDriveType) {
     SCOPED_TRACE(drive.root);
     EXPECT_EQ(api.drive_type(drive.root), drive.type);
   }
-  EXPECT_EQ(api.drive_type(kGoneRoot), modGeneral::DRIVE_NO_ROOT_DIR);
+  EXPECT_EQ(api.drive_type(kGoneRoot), modGeneral::kDriveNoRootDir);
 }
 
 TEST(WindowsDrives, ARootThatDoesNotExistCannotBeRead) {
   WindowsDriveApi api;
   EXPECT_EQ(api.volume_label("Q:\\"), std::nullopt);
-  EXPECT_EQ(api.drive_type("Q:\\"), modGeneral::DRIVE_NO_ROOT_DIR);
+  EXPECT_EQ(api.drive_type("Q:\\"), modGeneral::kDriveNoRootDir);
 }
 
 }  // namespace
