@@ -4,7 +4,7 @@ PRESET ?= $(if $(CI),ci,default)
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps run-deps build-only build run test test-asan test-windows package \
-	check-package fuzz bench format clean
+	check-package fuzz bench format format-check clean
 
 all: build
 
@@ -61,6 +61,10 @@ bench: build
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	@scripts/install-deps.sh build
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 clean:
 	rm -rf build
