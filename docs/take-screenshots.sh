@@ -7,20 +7,9 @@ set -euo pipefail
 harness=$(realpath "$1")
 docs=$(cd "$(dirname "$0")" && pwd)
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" </dev/null >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
+SCREEN=1280x1024x24
+# shellcheck source=/dev/null
+source "$(dirname "$0")/../tests/ui/xvfb_session.sh"
 
 # Prints the id of the first visible window that matches, once there is one.
 window_of() {

@@ -11,14 +11,7 @@ using kestrun::testing::FakeWorld;
 using modGeneral::Mode;
 using modGeneral::run_detection;
 
-const std::string kSampleScript = crlf_lines({
-    "ignore:d:\\,e:\\,g:\\",
-    "label:My USB Pen Drive",
-    "exec:wscript \"c:\\something\\whatever.vbs\" \"%1\"",
-    "label:Second Pen Drive",
-    "exec:wscript \"c:\\someother\\script.vbs\" \"%1\"",
-    "menurun:wscript \"c:\\OPTIONALscript.vbs\" \"%3\"",
-});
+const std::string kSampleScript = kestrun::testing::sample_script();
 
 class Validation : public ::testing::Test {
  protected:

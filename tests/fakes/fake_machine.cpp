@@ -120,4 +120,15 @@ std::string crlf_lines(std::initializer_list<std::string_view> lines) {
   return text;
 }
 
+std::string sample_script() {
+  return crlf_lines({
+      "ignore:d:\\,e:\\,g:\\",
+      "label:My USB Pen Drive",
+      "exec:wscript \"c:\\something\\whatever.vbs\" \"%1\"",
+      "label:Second Pen Drive",
+      "exec:wscript \"c:\\someother\\script.vbs\" \"%1\"",
+      "menurun:wscript \"c:\\OPTIONALscript.vbs\" \"%3\"",
+  });
+}
+
 }  // namespace kestrun::testing

@@ -120,4 +120,8 @@ struct FakeWorld {
 /// Joins lines with CR LF after each, as the editor's text gives them.
 std::string crlf_lines(std::initializer_list<std::string_view> lines);
 
+/// The editor's example lines as one script: an ignore line and two entries,
+/// the second with a menu command.
+std::string sample_script();
+
 }  // namespace kestrun::testing

@@ -7,20 +7,9 @@ for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config"
+# shellcheck source=/dev/null
+source "$(dirname "$0")/xvfb_session.sh"
+export XDG_CONFIG_HOME="$work/config"
 
 "$program" </dev/null >"$work/log" 2>&1 &
 program_pid=$!

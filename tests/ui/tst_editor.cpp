@@ -33,14 +33,7 @@ using modGeneral::kAdvanced;
 
 namespace {
 
-const std::string kSampleScript = crlf_lines({
-    "ignore:d:\\,e:\\,g:\\",
-    "label:My USB Pen Drive",
-    "exec:wscript \"c:\\something\\whatever.vbs\" \"%1\"",
-    "label:Second Pen Drive",
-    "exec:wscript \"c:\\someother\\script.vbs\" \"%1\"",
-    "menurun:wscript \"c:\\OPTIONALscript.vbs\" \"%3\"",
-});
+const std::string kSampleScript = kestrun::testing::sample_script();
 
 const std::string kPenExample = "label:My USB Pen Drive";
 

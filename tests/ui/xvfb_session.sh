@@ -1,0 +1,19 @@
+# Sourced by the scripts that need a real X display: starts Xvfb on a free
+# display in a temporary folder ($work), points Qt at it, and stops everything
+# in $pids when the script exits. Set SCREEN (WxHxD) before sourcing to change
+# the screen size.
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 "${SCREEN:-1024x768x24}" -nolisten tcp 3>"$work/display" \
+  </dev/null >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
+unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
