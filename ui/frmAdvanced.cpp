@@ -17,19 +17,9 @@
 namespace kestrun::ui {
 namespace {
 
-const QColor kDarkRed(64, 0, 0);
-
-template <typename Widget>
-Widget* named(Widget* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
 QLabel* dark_red_label(QWidget* parent, const QString& text, const char* name) {
   auto* label = named(new QLabel(text, parent), name);
-  QPalette colours = label->palette();
-  colours.setColor(QPalette::WindowText, kDarkRed);
-  label->setPalette(colours);
+  set_colour(label, QPalette::WindowText, kDarkRed);
   label->setWordWrap(true);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   return label;

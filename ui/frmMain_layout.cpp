@@ -17,22 +17,10 @@
 namespace kestrun::ui {
 namespace {
 
-template <typename Widget>
-Widget* named(Widget* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
 QLabel* heading(QWidget* parent, const QString& text, const char* name) {
   auto* label = named(new QLabel(text, parent), name);
   label->setFont(layout_font(Face::verdana, 9.75));
   return label;
-}
-
-void set_colour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
-  QPalette colours = widget->palette();
-  colours.setColor(role, colour);
-  widget->setPalette(colours);
 }
 
 // The two panes show text but take no keys, and the Tab key passes them by.
@@ -115,7 +103,7 @@ void frmMain::lay_out() {
   place(chkMin, 2640, 600, 2520, 375);
 
   place(Label7, 120, 960, 1815, 255);
-  set_colour(Label11, QPalette::WindowText, QColor(64, 0, 0));
+  set_colour(Label11, QPalette::WindowText, kDarkRed);
   Label11->setWordWrap(true);
   Label11->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   place(Label11, 120, 1320, 7095, 495);

@@ -76,6 +76,12 @@ bool caption_fits(const QWidget* control) {
   return control->sizeHint().width() <= control->width();
 }
 
+void set_colour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+  QPalette colours = widget->palette();
+  colours.setColor(role, colour);
+  widget->setPalette(colours);
+}
+
 void fit_captions(QWidget* window) {
   for (QLabel* label : window->findChildren<QLabel*>()) {
     if (!label->text().isEmpty()) shrink_to_fit(label);

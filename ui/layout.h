@@ -1,10 +1,13 @@
 // Placing controls by the layout's twips, and the layout's fonts.
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QIcon>
+#include <QPalette>
 #include <QRect>
 #include <QSize>
+#include <QString>
 
 class QWidget;
 
@@ -37,12 +40,26 @@ QFont layout_font(Face face, qreal points, bool bold = false);
 /// The dialog face at 8.25 points: every control without a font of its own.
 QFont dialog_font();
 
-/// Makes the font of each label and check box of `window` smaller, by at most
-/// 1.5 points, until its caption fits its place: the layouts were drawn for
-/// a narrower face than most desktops have.
 /// Whether the caption of a label, check box or button shows whole.
 bool caption_fits(const QWidget* control);
+
+/// Makes the font of each label, check box and button of `window` smaller, by
+/// at most 1.5 points, until its caption fits its place: the layouts were
+/// drawn for a narrower face than most desktops have.
 void fit_captions(QWidget* window);
+
+/// The text colour of the layouts' hints and examples.
+inline const QColor kDarkRed{64, 0, 0};
+
+/// Gives `widget` the control name the layout tables use, and returns it.
+template <typename Widget>
+Widget* named(Widget* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+/// Sets one colour of `widget`'s palette.
+void set_colour(QWidget* widget, QPalette::ColorRole role, const QColor& colour);
 
 /// The program's icon, a flash drive with a green arrow, in every size drawn.
 QIcon program_icon();
