@@ -26,10 +26,13 @@ struct Outcome {
 };
 
 /// Runs `command` (found on PATH) and waits for it, with `input` on its
-/// standard input.
+/// standard input. A command still running after two minutes is killed and
+/// gives status 124 or 137, so a hung tool fails the test instead of hanging it.
 inline Outcome run(const std::vector<std::string>& command, const std::string& input = {}) {
+  std::vector<std::string> bounded = {"timeout", "--kill-after=5", "120"};
+  bounded.insert(bounded.end(), command.begin(), command.end());
   std::vector<char*> argv;
-  for (const auto& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+  for (const auto& word : bounded) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
   int out[2];
   int in[2];
