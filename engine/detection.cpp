@@ -173,7 +173,10 @@ class Pass {
     log_append(log, kIgnoringLine);
   }
 
+  // An entry without a menu command leaves the run item to an earlier entry
+  // that has one, rather than hide it behind an item that does nothing.
   void menu_actions(const std::string& label, const std::string& menu, const std::string& root) {
+    if (menu.empty()) return;
     auto request = make_launch_request(context_.drives, menu, root, label);
     context_.run_item.set_caption("Run script for " + label + " on " + root);
     context_.run_item.set_tag(request);

@@ -312,18 +312,20 @@ TEST_F(MenuPass, OffersTheLastMatchingEntryAndLaunchesNothing) {
   EXPECT_EQ(world.context.last_drive_snapshot, "") << "menu passes never touch the snapshot";
 }
 
-TEST_F(MenuPass, EmptiesTheRunItemFirstAndOffersEntriesWithoutMenuCommands) {
+TEST_F(MenuPass, EmptiesTheRunItemFirstAndOffersOnlyEntriesWithMenuCommands) {
   world.run_item.caption = "stale";
   world.run_item.tag.command = "stale";
-  world.store_script(crlf_lines({"label:PEN", "exec:a", "label:OTHER", "menurun:m", "exec:b"}));
+  world.store_script(crlf_lines({"label:PEN", "exec:a", "menurun:open %1", "label:(any)", "exec:b",
+                                 "label:OTHER", "menurun:m", "exec:c"}));
   run_detection(world.context, Mode::menu);
   EXPECT_EQ(world.run_item.caption, "");
   EXPECT_EQ(world.run_item.tag.command, "");
 
   world.machine.plug("E:\\", "PEN");
   run_detection(world.context, Mode::menu);
-  EXPECT_EQ(world.run_item.caption, "Run script for PEN on E:\\");
-  EXPECT_EQ(world.run_item.tag.command, "") << "the later entry's menurun is not PEN's";
+  EXPECT_EQ(world.run_item.caption, "Run script for PEN on E:\\")
+      << "(any) matches too, but has no menu command of its own to offer";
+  EXPECT_EQ(world.run_item.tag.command, "open E:\\");
 }
 
 TEST(ExecuteLogged, LogsTheCommandAndAFailureAfterIt) {
