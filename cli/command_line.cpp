@@ -9,6 +9,7 @@
 #include "cli/headless.h"
 #include "cli/stdout_pane.h"
 #include "engine/poll_clock.h"
+#include "engine/text_bytes.h"
 #include "engine/version.h"
 #include "platform/platform.h"
 #include "settings/qt_settings_store.h"
@@ -125,35 +126,6 @@ std::string_view type_name(unsigned type) {
   }
 }
 
-// Labels and mount paths come from the drive: keep one drive per line and one
-// field per tab whatever they hold. Backslashes stay as they are, so roots read
-// "E:\" as everywhere else.
-std::string escape_field(std::string_view text) {
-  std::string escaped;
-  for (const char c : text) {
-    switch (c) {
-      case '\t':
-        escaped += "\\t";
-        break;
-      case '\n':
-        escaped += "\\n";
-        break;
-      case '\r':
-        escaped += "\\r";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-          char code[8];
-          std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned char>(c));
-          escaped += code;
-        } else {
-          escaped.push_back(c);
-        }
-    }
-  }
-  return escaped;
-}
-
 }  // namespace
 
 int validate_text(const std::string& text, std::FILE* out) {
@@ -164,7 +136,7 @@ int validate_text(const std::string& text, std::FILE* out) {
   NoRunItem run_item;
   modGeneral::Context context{drives, launcher, settings, log, run_item, {}};
   const auto report = modGeneral::run_detection(context, modGeneral::Mode::validate, text);
-  const auto shown = to_lf(report);
+  const auto shown = terminal_lines(report);
   std::fwrite(shown.data(), 1, shown.size(), out);
   std::fflush(out);
   constexpr std::string_view kComplete = "Validation complete\r\n\r\n";
@@ -186,10 +158,10 @@ std::string list_drives(modGeneral::DriveApi& drives) {
     std::string upper = root;
     for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const bool in_snapshot = snapshot.find(upper + " " + label + '\0') != std::string::npos;
-    table += escape_field(root) + '\t' + std::to_string(type) + '\t' +
-             std::string(type_name(type)) + '\t' + escape_field(label) + '\t' +
-             (in_snapshot ? "yes" : "no") + '\t' + escape_field(location.mount_point) + '\t' +
-             escape_field(location.device) + '\n';
+    table += escape_for_terminal(root) + '\t' + std::to_string(type) + '\t' +
+             std::string(type_name(type)) + '\t' + escape_for_terminal(label) + '\t' +
+             (in_snapshot ? "yes" : "no") + '\t' + escape_for_terminal(location.mount_point) +
+             '\t' + escape_for_terminal(location.device) + '\n';
   }
   return table;
 }

@@ -22,7 +22,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/labels_linux.h"
+#include "engine/text_bytes.h"
 
 extern char** environ;
 

@@ -99,7 +99,7 @@ TEST_F(CommandLine, ValidatesCrLfInputAndTheStoredScriptAsTheyAre) {
   // The stored script is taken as stored: with LF only, a value runs on to the end.
   world.store_script("label:A\nexec:b\n");
   EXPECT_EQ(run({"--validate"}), 0);
-  EXPECT_NE(out.text().find("  label=A\nexec:b\n\n  execute=b\n\n"), std::string::npos);
+  EXPECT_NE(out.text().find("  label=A\\nexec:b\\n\n  execute=b\\n\n"), std::string::npos);
   EXPECT_TRUE(world.launcher.launched.empty());
 }
 
@@ -144,13 +144,32 @@ TEST_F(CommandLine, ListsEveryRootWithWhatKestrunMakesOfIt) {
   world.machine.plug("E:\\", "MY\tPEN\n");
   world.machine.set_location("E:\\", "/media/me/MY\tPEN\n", "/dev/sdb1");
   world.machine.plug("F:\\", std::nullopt);
+  world.machine.plug("G:\\",
+                     "\xE2\x80\xAEgpj.exe\xC2\x9B"
+                     "2J");
+  world.machine.set_location("G:\\", "/media/\xFF", "/dev/sdc1");
   EXPECT_EQ(run({"--list-drives"}), 0);
   EXPECT_EQ(out.text(),
             "root\ttype\tname\tlabel\tsnapshot\tmount point\tdevice\n"
             "C:\\\t3\tfixed\tSYSTEM\tyes\t/\t/dev/sda2\n"
             "D:\\\t4\tremote\tshare\tno\tD:\\\t\n"
             "E:\\\t2\tremovable\tMY\\tPEN\\n\tyes\t/media/me/MY\\tPEN\\n\t/dev/sdb1\n"
-            "F:\\\t2\tremovable\t              \tno\tF:\\\t\n");
+            "F:\\\t2\tremovable\t              \tno\tF:\\\t\n"
+            "G:\\\t2\tremovable\t\\u202egpj.exe\\u009b2J\tyes\t/media/\\xff\t/dev/sdc1\n");
+}
+
+TEST(Headless, ShowsADrivesLabelInTheLogEscaped) {
+  FakeWorld world;
+  const std::string label = "\xE2\x80\xAEgpj.exe\x1B[2J";
+  world.store_script(crlf_lines({"label:" + label, "exec:open %2"}));
+  world.machine.plug("E:\\", label);
+  kestrun::cli::Services services{world.machine, world.launcher, world.settings};
+  Captured out;
+  kestrun::cli::Headless(services, "1", out.file()).start();
+  EXPECT_EQ(out.text(),
+            "Started...\nDetected USB device labeled '\\u202egpj.exe\\x1b[2J' on E:\\\n"
+            "  executing script...open \\u202egpj.exe\\x1b[2J\n"
+            "  now ignoring the device until it's reinserted (or app is restarted)\n");
 }
 
 TEST(Headless, PollsAtStartAndEveryIntervalAndLogsToTheStream) {
