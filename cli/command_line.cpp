@@ -12,6 +12,7 @@
 #include "engine/text_bytes.h"
 #include "engine/version.h"
 #include "platform/platform.h"
+#include "platform/process_start.h"
 #include "settings/qt_settings_store.h"
 
 namespace kestrun::cli {
@@ -90,20 +91,25 @@ bool read_stream(std::FILE* stream, std::string* text) {
 bool read_script(const QString& name, const Streams& streams, std::string* text,
                  std::string* error) {
   if (name == QStringLiteral("-")) {
+    if (streams.input_closed) {
+      *error = "cannot read standard input: it is closed";
+      return false;
+    }
     if (read_stream(streams.in, text)) return true;
     *error = std::string("cannot read standard input: ") + std::strerror(errno);
     return false;
   }
-  const auto path = name.toLocal8Bit();
-  std::FILE* file = std::fopen(path.constData(), "rb");
+  const auto path = platform::argument_bytes(name);
+  const auto shown = escape_for_terminal(path);
+  std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
-    *error = "cannot open '" + name.toStdString() + "': " + std::strerror(errno);
+    *error = "cannot open '" + shown + "': " + std::strerror(errno);
     return false;
   }
   const bool ok = read_stream(file, text);
   const int read_errno = errno;
   std::fclose(file);
-  if (!ok) *error = "cannot read '" + name.toStdString() + "': " + std::strerror(read_errno);
+  if (!ok) *error = "cannot read '" + shown + "': " + std::strerror(read_errno);
   return ok;
 }
 
@@ -256,13 +262,16 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
 }
 
 int main(int argc, char* argv[]) {
+  // Before anything opens a descriptor that could take a closed stream's place.
+  Streams streams;
+  streams.input_closed = platform::reopen_closed_standard_streams();
   QCoreApplication application(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Kestrun"));
   const auto drives = platform::make_drive_api();
   const auto launcher = platform::make_launcher();
   QtSettingsStore settings;
   Services services{*drives, *launcher, settings};
-  return run_command_line(QCoreApplication::arguments(), services);
+  return run_command_line(platform::decode_arguments(argc, argv), services, streams);
 }
 
 }  // namespace kestrun::cli

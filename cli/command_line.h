@@ -20,14 +20,16 @@ struct Streams {
   std::FILE* in = stdin;
   std::FILE* out = stdout;
   std::FILE* err = stderr;
+  bool input_closed = false;  ///< standard input was closed when the program started
 };
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitCheckFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-/// Runs the command line (arguments[0] is the program) and gives the exit
-/// status. --headless needs a QCoreApplication and runs its event loop.
+/// Runs the command line (arguments[0] is the program, file names as
+/// platform::decode_arguments() gives them) and gives the exit status.
+/// --headless needs a QCoreApplication and runs its event loop.
 int run_command_line(const QStringList& arguments, Services& services, const Streams& streams = {});
 
 /// The program started with arguments: the real machine and settings, no
