@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/headless.h"
+#include "cli/script_commands.h"
 #include "cli/stdout_pane.h"
 #include "engine/poll_clock.h"
 #include "engine/text_bytes.h"
@@ -69,14 +70,32 @@ class NoSettings : public modGeneral::SettingsStore {
 
 void print(std::FILE* stream, const QString& text) {
   const auto bytes = text.toUtf8();
-  std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-  std::fflush(stream);
+  write_all(stream, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 int usage_error(const Streams& streams, const QString& message) {
   print(streams.err,
         QStringLiteral("kestrun: %1\nTry 'kestrun --help' for more information.\n").arg(message));
   return kExitUsage;
+}
+
+std::string_view type_name(unsigned type) {
+  switch (type) {
+    case modGeneral::kDriveNoRootDir:
+      return "no root";
+    case modGeneral::kDriveRemovable:
+      return "removable";
+    case modGeneral::kDriveFixed:
+      return "fixed";
+    case modGeneral::kDriveRemote:
+      return "remote";
+    case modGeneral::kDriveCdrom:
+      return "optical";
+    case modGeneral::kDriveRamdisk:
+      return "ramdisk";
+    default:
+      return "unknown";
+  }
 }
 
 bool read_stream(std::FILE* stream, std::string* text) {
@@ -86,8 +105,8 @@ bool read_stream(std::FILE* stream, std::string* text) {
   return std::ferror(stream) == 0;
 }
 
-// Reads a script file, or standard input for "-"; on failure says which file
-// and why.
+}  // namespace
+
 bool read_script(const QString& name, const Streams& streams, std::string* text,
                  std::string* error) {
   if (name == QStringLiteral("-")) {
@@ -113,27 +132,6 @@ bool read_script(const QString& name, const Streams& streams, std::string* text,
   return ok;
 }
 
-std::string_view type_name(unsigned type) {
-  switch (type) {
-    case modGeneral::kDriveNoRootDir:
-      return "no root";
-    case modGeneral::kDriveRemovable:
-      return "removable";
-    case modGeneral::kDriveFixed:
-      return "fixed";
-    case modGeneral::kDriveRemote:
-      return "remote";
-    case modGeneral::kDriveCdrom:
-      return "optical";
-    case modGeneral::kDriveRamdisk:
-      return "ramdisk";
-    default:
-      return "unknown";
-  }
-}
-
-}  // namespace
-
 int validate_text(const std::string& text, std::FILE* out) {
   NoDrives drives;
   NoLauncher launcher;
@@ -142,9 +140,7 @@ int validate_text(const std::string& text, std::FILE* out) {
   NoRunItem run_item;
   modGeneral::Context context{drives, launcher, settings, log, run_item, {}};
   const auto report = modGeneral::run_detection(context, modGeneral::Mode::validate, text);
-  const auto shown = terminal_lines(report);
-  std::fwrite(shown.data(), 1, shown.size(), out);
-  std::fflush(out);
+  write_all(out, terminal_lines(report));
   constexpr std::string_view kComplete = "Validation complete\r\n\r\n";
   const bool complete =
       report.size() >= kComplete.size() &&
@@ -197,9 +193,26 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
       QStringLiteral("instant"),
       QStringLiteral("With --headless: also poll as soon as a filesystem is mounted or "
                      "unmounted."));
-  parser.addOptions({help, version, validate, list, headless, instant});
+  const QCommandLineOption store(
+      QStringLiteral("store-script"),
+      QStringLiteral("Validate the script in FILE ('-' for standard input) as --validate does "
+                     "and, when it passes, store it as the editor's Save does; a running "
+                     "Kestrun uses it from its next pass. Exit status 0 when stored, 1 when an "
+                     "entry failed a check (nothing is stored), 2 when the file or the settings "
+                     "cannot be read or written."));
+  const QCommandLineOption print_stored(
+      QStringLiteral("print-script"),
+      QStringLiteral("Print the stored script with LF line ends, ready to edit and store "
+                     "again with --store-script."));
+  const QCommandLineOption set_interval_option(
+      QStringLiteral("set-interval"),
+      QStringLiteral("Store N as the poll interval, in seconds. N must be a positive number; "
+                     "exit status 2 otherwise."),
+      QStringLiteral("N"));
+  parser.addOptions(
+      {help, version, validate, list, headless, instant, store, print_stored, set_interval_option});
   parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("The script to validate, with --validate."),
+                               QStringLiteral("The script, with --validate or --store-script."),
                                QStringLiteral("[FILE]"));
 
   if (!parser.parse(arguments)) return usage_error(streams, parser.errorText());
@@ -214,18 +227,36 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
     return kExitOk;
   }
 
-  const int modes =
-      int(parser.isSet(validate)) + int(parser.isSet(list)) + int(parser.isSet(headless));
+  int modes = 0;
+  for (const auto* mode :
+       {&validate, &list, &headless, &store, &print_stored, &set_interval_option}) {
+    modes += int(parser.isSet(*mode));
+  }
   if (modes != 1) {
     return usage_error(streams, modes == 0 ? QStringLiteral("nothing to do")
                                            : QStringLiteral("choose one of --validate, "
-                                                            "--list-drives and --headless"));
+                                                            "--list-drives, --headless, "
+                                                            "--store-script, --print-script "
+                                                            "and --set-interval"));
   }
   if (parser.isSet(instant) && !parser.isSet(headless)) {
     return usage_error(streams, QStringLiteral("--instant goes with --headless"));
   }
-  if (!files.isEmpty() && !(parser.isSet(validate) && files.size() == 1)) {
+  const bool takes_file = parser.isSet(validate) || parser.isSet(store);
+  if (!files.isEmpty() && !(takes_file && files.size() == 1)) {
     return usage_error(streams, QStringLiteral("unexpected argument '%1'").arg(files.last()));
+  }
+
+  if (parser.isSet(store)) {
+    if (files.isEmpty()) {
+      return usage_error(streams,
+                         QStringLiteral("--store-script needs a FILE ('-' for standard input)"));
+    }
+    return store_script(files.first(), services, streams);
+  }
+  if (parser.isSet(print_stored)) return print_script(services, streams);
+  if (parser.isSet(set_interval_option)) {
+    return set_interval(parser.value(set_interval_option), services, streams);
   }
 
   if (parser.isSet(validate)) {
@@ -244,9 +275,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
   }
 
   if (parser.isSet(list)) {
-    const auto table = list_drives(services.drives);
-    std::fwrite(table.data(), 1, table.size(), streams.out);
-    std::fflush(streams.out);
+    write_all(streams.out, list_drives(services.drives));
     return kExitOk;
   }
 
@@ -255,7 +284,8 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
   if (!interval || *interval <= 0) {
     return usage_error(streams,
                        QStringLiteral("the stored poll interval '%1' is not a positive number "
-                                      "of seconds; set it in the window or in the settings file")
+                                      "of seconds; set it with 'kestrun --set-interval N' or in "
+                                      "the window")
                            .arg(QString::fromStdString(interval_text)));
   }
   return run_headless(services, interval_text, parser.isSet(instant), streams.out);

@@ -3,6 +3,7 @@
 
 #include <QStringList>
 #include <cstdio>
+#include <string>
 
 #include "engine/modGeneral.h"
 
@@ -35,6 +36,11 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
 /// The program started with arguments: the real machine and settings, no
 /// display. Gives the exit status.
 int main(int argc, char* argv[]);
+
+/// Reads the script file `name` (an argument as run_command_line() got it), or
+/// standard input for "-". On failure says which file and why.
+bool read_script(const QString& name, const Streams& streams, std::string* text,
+                 std::string* error);
 
 /// Validates `text` (line ends as read) and writes the report with LF line ends.
 int validate_text(const std::string& text, std::FILE* out);

@@ -4,6 +4,11 @@
 
 namespace kestrun::cli {
 
+void write_all(std::FILE* stream, std::string_view bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stream);
+  std::fflush(stream);
+}
+
 std::string to_lf(std::string_view text) {
   std::string result;
   result.reserve(text.size());
@@ -38,9 +43,8 @@ std::string terminal_lines(std::string_view text) {
 
 void StreamPane::set_text(const std::string& text) {
   const bool continues = text.size() >= text_.size() && text.compare(0, text_.size(), text_) == 0;
-  const auto added = terminal_lines(continues ? std::string_view(text).substr(text_.size()) : text);
-  std::fwrite(added.data(), 1, added.size(), stream_);
-  std::fflush(stream_);
+  write_all(stream_,
+            terminal_lines(continues ? std::string_view(text).substr(text_.size()) : text));
   text_ = text;
 }
 

@@ -26,6 +26,10 @@ class StreamPane : public modGeneral::TextPane {
   std::string text_;
 };
 
+/// Writes all of `bytes` to `stream` and flushes it, so that what the program
+/// says is out before it goes on (or ends).
+void write_all(std::FILE* stream, std::string_view bytes);
+
 /// CR LF (and lone CR LF pairs only) as LF, for terminals and pipes.
 std::string to_lf(std::string_view text);
 /// Lone LF as CR LF, as the editor's text has it; CR LF stays.

@@ -121,6 +121,55 @@ TEST_F(CommandLine, UsageErrorsAndUnreadableFilesExitTwoWithAReason) {
   EXPECT_EQ(out.text(), "");
 }
 
+TEST_F(CommandLine, StoresAScriptOnlyWhenItPassesAndSaysWhyItCouldNot) {
+  const auto file = QString::fromStdString(write_file("store.txt", kSample));
+  EXPECT_EQ(run({"--store-script", file}), 0);
+  EXPECT_EQ(out.text(), kSampleReport) << "the same report as --validate";
+  const auto stored = kestrun::testing::sample_script();
+  EXPECT_EQ(world.settings.read(modGeneral::kAdvanced), stored)
+      << "with CR LF, as the editor saves";
+
+  EXPECT_EQ(run({"--store-script", "-"}, "label:A\nlabel:B\nexec:c\n"), 1);
+  EXPECT_NE(out.text().find("'exec' doesn't exist for one of your entries"), std::string::npos);
+  EXPECT_EQ(world.settings.read(modGeneral::kAdvanced), stored) << "a bad script stores nothing";
+
+  world.settings.write_error = "No space left on device";
+  EXPECT_EQ(run({"--store-script", file}), 2);
+  EXPECT_EQ(err.text(), "kestrun: cannot save the setting 'Advanced': No space left on device\n");
+  world.settings.write_error.reset();
+  EXPECT_EQ(world.settings.read(modGeneral::kAdvanced), stored);
+  EXPECT_EQ(run({"--store-script"}), 2);
+}
+
+TEST_F(CommandLine, PrintsTheStoredScriptSoThatItStoresBackByteForByte) {
+  world.store_script(kestrun::testing::sample_script());
+  EXPECT_EQ(run({"--print-script"}), 0);
+  EXPECT_EQ(out.text(), kSample);
+  EXPECT_EQ(run({"--store-script", "-"}, out.text()), 0);
+  EXPECT_EQ(world.settings.read(modGeneral::kAdvanced), kestrun::testing::sample_script());
+  EXPECT_EQ(err.text(), "");
+
+  world.store_script("label:A\nexec:b\r\n");
+  EXPECT_EQ(run({"--print-script"}), 0);
+  EXPECT_NE(err.text().find("line ends other than CR LF"), std::string::npos)
+      << "a hand-edited lone LF would not come back";
+}
+
+TEST_F(CommandLine, SetsTheIntervalOnlyToAPositiveNumberOfSeconds) {
+  for (const auto* refused : {"0", "-5", "soon", "", "7,5", "1e3", "inf"}) {
+    EXPECT_EQ(run({"--set-interval", refused}), 2) << refused;
+  }
+  EXPECT_NE(err.text().find("kestrun: the poll interval '-5' is not a positive number of seconds"),
+            std::string::npos);
+  EXPECT_EQ(world.settings.read(modGeneral::kInterval), "10") << "nothing stored";
+  EXPECT_EQ(run({"--set-interval", "7.5"}), 0);
+  EXPECT_EQ(world.settings.read(modGeneral::kInterval), "7.5");
+  world.settings.write_error = "Read-only file system";
+  EXPECT_EQ(run({"--set-interval", "3"}), 2);
+  EXPECT_NE(err.text().find("kestrun: cannot save the setting 'Interval': Read-only file system"),
+            std::string::npos);
+}
+
 TEST_F(CommandLine, HeadlessRefusesAnIntervalItCannotPollBy) {
   for (const auto* interval : {"0", "-5", "soon", ""}) {
     std::string ignored;

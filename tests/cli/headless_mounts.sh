@@ -27,8 +27,10 @@ fail() { echo "FAIL: $*"; echo "--- log"; cat "$work/log.txt" || true; exit 1; }
 truncate -s 16M "$work/img"
 mkfs.ext4 -q -L "$label" "$work/img"
 loop=$(losetup --find --show "$work/img")
-mkdir -p "$work/mnt" "$work/config/Kestrun"
-export XDG_CONFIG_HOME="$work/config"
+mkdir -p "$work/mnt"
+mkdir -m 0700 "$work/run"
+export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
+export XDG_RUNTIME_DIR="$work/run"
 
 # The command records its arguments and the drive's environment, one line a run.
 cat > "$work/record.sh" <<'SH'
@@ -38,9 +40,14 @@ printf '%s|%s|%s|%s|%s|%s\n' "$(date +%s%N)" "$1" "$2" "$KESTRUN_LABEL" "$KESTRU
 SH
 chmod +x "$work/record.sh"
 export RUNS="$work/runs.txt"
-settings() {
-  printf '[Settings]\nInterval=%s\nAdvanced="label:%s\\r\\nexec:%s \\"%%1\\" %%2\\r\\n"\n' \
-    "$1" "$label" "$work/record.sh" > "$work/config/Kestrun/Kestrun.conf"
+# The settings as a headless user makes them: a script file and the command line.
+script() {  # script WORD: the volume's entry, recording WORD as its second argument
+  printf 'label:%s\nexec:%s "%%1" %s\n' "$label" "$work/record.sh" "$1" > "$work/script.txt"
+  "$binary" --store-script "$work/script.txt" > /dev/null || fail "--store-script refused the script"
+}
+settings() {  # settings INTERVAL
+  "$binary" --set-interval "$1" || fail "--set-interval refused $1"
+  script %2
 }
 runs() { [ -f "$RUNS" ] && wc -l < "$RUNS" || echo 0; }
 wait_runs() {  # wait_runs N SECONDS
@@ -88,6 +95,7 @@ Detected USB device labeled '$label' on $root
 echo "clock polling: 2 runs for insert and reinsert, SIGTERM exit 0"
 
 # --instant: a long interval, so only the mount table change can explain a run.
+# The script is stored while it runs, and the next pass uses it.
 umount "$work/mnt"
 rm -f "$RUNS"
 settings 3600
@@ -95,10 +103,14 @@ settings 3600
 pid=$!
 sleep 1
 [ "$(runs)" -eq 0 ] || fail "ran with no matching drive"
+script stored-while-running
 before=$(date +%s%N)
 mount "$loop" "$work/mnt"
 wait_runs 1 5
-ran=$(cut -d'|' -f1 "$RUNS" | head -n 1)
+IFS='|' read -r ran _ word _ < "$RUNS"
+[ "$word" = stored-while-running ] ||
+  fail "the running service used the old script, not the one --store-script stored"
+echo "instant: the script stored while it ran was used at the next pass"
 latency=$(( (ran - before) / 1000000 ))
 echo "instant: the command ran ${latency} ms after the mount started"
 [ "$latency" -lt 1000 ] || fail "--instant took ${latency} ms"

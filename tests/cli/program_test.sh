@@ -31,3 +31,16 @@ k --validate - <&- 2>"$work/err" || status=$?
 [ "$(cat "$work/err")" = "kestrun: cannot read standard input: it is closed" ] ||
   fail "closed standard input is reported as: $(cat "$work/err")"
 echo "ok: closed standard input is named as such"
+
+# The script through the real settings file: stored with CR LF as the editor
+# saves it, printed with LF, and stored again to the same bytes.
+printf 'ignore:d:\\\nlabel:Caf\xc3\xa9 "Pen" = 1;2, [x]\nexec:backup "%%1" %%2 \\\\server\\share\nmenurun:open %%3\n' \
+  >"$work/script.txt"
+k --store-script "$work/script.txt" >"$work/out" || fail "a valid script was not stored: $(cat "$work/out")"
+grep -q '^Advanced=.*\\r\\n' "$XDG_CONFIG_HOME/Kestrun/Kestrun.conf" || fail "not stored with CR LF"
+k --print-script >"$work/printed.txt"
+cmp "$work/script.txt" "$work/printed.txt" || fail "--print-script differs from the file stored"
+before=$(cat "$XDG_CONFIG_HOME/Kestrun/Kestrun.conf")
+k --store-script - <"$work/printed.txt" >/dev/null
+[ "$(cat "$XDG_CONFIG_HOME/Kestrun/Kestrun.conf")" = "$before" ] || fail "storing the printed script changed it"
+echo "ok: --print-script and --store-script round-trip byte for byte"
