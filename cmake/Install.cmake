@@ -6,7 +6,11 @@ install(TARGETS kestrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(FILES packaging/org.example.Kestrun.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES packaging/org.example.Kestrun.metainfo.xml
+include(cmake/Metainfo.cmake)
+kestrun_configure_metainfo(${PROJECT_SOURCE_DIR}/packaging/org.example.Kestrun.metainfo.xml.in
+                           "${KESTRUN_HOME_URL}"
+                           ${CMAKE_CURRENT_BINARY_DIR}/org.example.Kestrun.metainfo.xml)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/org.example.Kestrun.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 install(FILES resources/kestrun.svg
