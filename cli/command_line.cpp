@@ -182,9 +182,10 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
       QStringLiteral("Validate the script in FILE ('-' for standard input; the stored script "
                      "when FILE is omitted) and print the report. Exit status 0 when valid, 1 "
                      "when an entry failed a check."));
-  const QCommandLineOption list(QStringLiteral("list-drives"),
-                                QStringLiteral("List the drive roots with their types, labels "
-                                               "and mount points."));
+  const QCommandLineOption list(
+      QStringLiteral("list-drives"),
+      QStringLiteral("Print a header line, then one tab-separated line per drive root, in the "
+                     "columns: root, type, name, label, snapshot, mount point, device."));
   const QCommandLineOption headless(
       QStringLiteral("headless"),
       QStringLiteral("Poll with the stored settings and no window, writing the action log to "
