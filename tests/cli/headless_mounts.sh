@@ -17,11 +17,18 @@ pid=
 loop=
 cleanup() {
   [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
-  mountpoint -q "$work/mnt" && umount "$work/mnt" || true
+  mountpoint -q "$work/mnt" && unmount "$work/mnt" || true
   [ -n "$loop" ] && losetup -d "$loop" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
+# Any process that lists the drives opens each mount point for a moment to
+# read its label, and the kernel refuses to unmount meanwhile: retry for 2 s.
+unmount() {
+  local i
+  for ((i = 0; i < 100; i++)); do umount "$1" 2>/dev/null && return 0; sleep 0.02; done
+  umount "$1"
+}
 fail() { echo "FAIL: $*"; echo "--- log"; cat "$work/log.txt" || true; exit 1; }
 
 truncate -s 16M "$work/img"
@@ -80,7 +87,7 @@ IFS='|' read -r _ root first_word env_label env_mount env_device < "$RUNS"
 [ "$env_label" = "$label" ] || fail "KESTRUN_LABEL is '$env_label'"
 [ "$env_mount" = "$work/mnt" ] || fail "KESTRUN_MOUNT is '$env_mount'"
 [ "$env_device" = "$loop" ] || fail "KESTRUN_DEVICE is '$env_device'"
-umount "$work/mnt"
+unmount "$work/mnt"
 sleep 2.2
 mount "$loop" "$work/mnt"
 wait_runs 2 10
@@ -96,7 +103,7 @@ echo "clock polling: 2 runs for insert and reinsert, SIGTERM exit 0"
 
 # --instant: a long interval, so only the mount table change can explain a run.
 # The script is stored while it runs, and the next pass uses it.
-umount "$work/mnt"
+unmount "$work/mnt"
 rm -f "$RUNS"
 settings 3600
 "$binary" --headless --instant > "$work/log.txt" 2>&1 &

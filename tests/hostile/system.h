@@ -68,6 +68,18 @@ inline Outcome run(const std::vector<std::string>& command, const std::string& i
   return outcome;
 }
 
+/// Unmounts `folder`. Any process that lists the drives (a Kestrun of
+/// another test, or the one under test) opens each mount point for a moment
+/// to read its label, and the kernel refuses the unmount meanwhile: try again
+/// for up to two seconds.
+inline bool unmount_folder(const std::string& folder) {
+  for (int tries = 0; umount2(folder.c_str(), 0) != 0; ++tries) {
+    if (errno != EBUSY || tries == 100) return false;
+    usleep(20000);
+  }
+  return true;
+}
+
 /// A filesystem image on a loop device. Undoes only what it did.
 class LoopImage {
  public:
@@ -107,7 +119,7 @@ class LoopImage {
 
   bool unmount() {
     if (mounted_at_.empty()) return true;
-    if (umount2(mounted_at_.c_str(), 0) != 0) return false;
+    if (!unmount_folder(mounted_at_)) return false;
     mounted_at_.clear();
     return true;
   }

@@ -35,11 +35,18 @@ pid=
 loops=()
 cleanup() {
   if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true; fi
-  for dir in "$work"/mnt*; do mountpoint -q "$dir" && umount "$dir" || true; done
+  for dir in "$work"/mnt*; do mountpoint -q "$dir" && unmount "$dir" || true; done
   for loop in "${loops[@]}"; do losetup -d "$loop" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
+# Any process that lists the drives opens each mount point for a moment to
+# read its label, and the kernel refuses to unmount meanwhile: retry for 2 s.
+unmount() {
+  local i
+  for ((i = 0; i < 100; i++)); do umount "$1" 2>/dev/null && return 0; sleep 0.02; done
+  umount "$1"
+}
 
 for n in 1 2 3; do
   truncate -s 16M "$work/img$n"
@@ -82,7 +89,7 @@ churn() {
   for ((i = 0; i < patience; i++)); do [ -e "$work/ran$n" ] && break; sleep 0.01; done
   [ -e "$work/ran$n" ] || missed=$((missed + 1))
   rm -f "$work/ran$n"
-  umount "$work/mnt$n"
+  unmount "$work/mnt$n"
   sleep 0.02
 }
 

@@ -107,7 +107,7 @@ class LoopMounts : public ::testing::Test {
   // Undoes only what this suite did: its own mounts and loop devices.
   static void TearDownTestSuite() {
     for (auto& volume : volumes_) {
-      if (volume.mounted) run({"umount", volume.folder});
+      if (volume.mounted) testing::unmount_folder(volume.folder);
       if (!volume.device.empty()) run({"losetup", "-d", volume.device});
     }
     volumes_.clear();
@@ -178,7 +178,7 @@ TEST_F(LoopMounts, AMountThatWentAwayDoesNotAnswerWithTheLabelUnderIt) {
   EXPECT_EQ(mounted_label(pen().folder, mount_id), pen().label);
   EXPECT_EQ(mounted_label(pen().folder, mount_id + 100000), std::nullopt);
 
-  ASSERT_EQ(run({"umount", pen().folder}).status, 0);
+  ASSERT_TRUE(testing::unmount_folder(pen().folder));
   pen().mounted = false;
   // The folder is still there, on the filesystem the image was mounted over.
   EXPECT_EQ(mounted_label(pen().folder, mount_id), std::nullopt);
@@ -210,7 +210,7 @@ TEST_F(LoopMounts, PollPassesRunTheEntryOncePerInsertion) {
   modGeneral::run_detection(context, modGeneral::Mode::poll);
   EXPECT_EQ(launcher.launched.size(), 1u) << "the same drives run nothing again";
 
-  ASSERT_EQ(run({"umount", pen().folder}).status, 0);
+  ASSERT_TRUE(testing::unmount_folder(pen().folder));
   pen().mounted = false;
   modGeneral::run_detection(context, modGeneral::Mode::poll);
   EXPECT_EQ(launcher.launched.size(), 1u) << "the pen is gone";
