@@ -7,10 +7,13 @@
 #include <string>
 
 #include "cli/headless.h"
+#include "cli/script_commands.h"
 #include "cli/stdout_pane.h"
 #include "engine/poll_clock.h"
+#include "engine/text_bytes.h"
 #include "engine/version.h"
 #include "platform/platform.h"
+#include "platform/process_start.h"
 #include "settings/qt_settings_store.h"
 
 namespace kestrun::cli {
@@ -67,43 +70,13 @@ class NoSettings : public modGeneral::SettingsStore {
 
 void print(std::FILE* stream, const QString& text) {
   const auto bytes = text.toUtf8();
-  std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-  std::fflush(stream);
+  write_all(stream, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 int usage_error(const Streams& streams, const QString& message) {
   print(streams.err,
         QStringLiteral("kestrun: %1\nTry 'kestrun --help' for more information.\n").arg(message));
   return kExitUsage;
-}
-
-bool read_stream(std::FILE* stream, std::string* text) {
-  char buffer[65536];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) text->append(buffer, got);
-  return std::ferror(stream) == 0;
-}
-
-// Reads a script file, or standard input for "-"; on failure says which file
-// and why.
-bool read_script(const QString& name, const Streams& streams, std::string* text,
-                 std::string* error) {
-  if (name == QStringLiteral("-")) {
-    if (read_stream(streams.in, text)) return true;
-    *error = std::string("cannot read standard input: ") + std::strerror(errno);
-    return false;
-  }
-  const auto path = name.toLocal8Bit();
-  std::FILE* file = std::fopen(path.constData(), "rb");
-  if (file == nullptr) {
-    *error = "cannot open '" + name.toStdString() + "': " + std::strerror(errno);
-    return false;
-  }
-  const bool ok = read_stream(file, text);
-  const int read_errno = errno;
-  std::fclose(file);
-  if (!ok) *error = "cannot read '" + name.toStdString() + "': " + std::strerror(read_errno);
-  return ok;
 }
 
 std::string_view type_name(unsigned type) {
@@ -125,36 +98,39 @@ std::string_view type_name(unsigned type) {
   }
 }
 
-// Labels and mount paths come from the drive: keep one drive per line and one
-// field per tab whatever they hold. Backslashes stay as they are, so roots read
-// "E:\" as everywhere else.
-std::string escape_field(std::string_view text) {
-  std::string escaped;
-  for (const char c : text) {
-    switch (c) {
-      case '\t':
-        escaped += "\\t";
-        break;
-      case '\n':
-        escaped += "\\n";
-        break;
-      case '\r':
-        escaped += "\\r";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-          char code[8];
-          std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned char>(c));
-          escaped += code;
-        } else {
-          escaped.push_back(c);
-        }
-    }
-  }
-  return escaped;
+bool read_stream(std::FILE* stream, std::string* text) {
+  char buffer[65536];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) text->append(buffer, got);
+  return std::ferror(stream) == 0;
 }
 
 }  // namespace
+
+bool read_script(const QString& name, const Streams& streams, std::string* text,
+                 std::string* error) {
+  if (name == QStringLiteral("-")) {
+    if (streams.input_closed) {
+      *error = "cannot read standard input: it is closed";
+      return false;
+    }
+    if (read_stream(streams.in, text)) return true;
+    *error = std::string("cannot read standard input: ") + std::strerror(errno);
+    return false;
+  }
+  const auto path = platform::argument_bytes(name);
+  const auto shown = escape_for_terminal(path);
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    *error = "cannot open '" + shown + "': " + std::strerror(errno);
+    return false;
+  }
+  const bool ok = read_stream(file, text);
+  const int read_errno = errno;
+  std::fclose(file);
+  if (!ok) *error = "cannot read '" + shown + "': " + std::strerror(read_errno);
+  return ok;
+}
 
 int validate_text(const std::string& text, std::FILE* out) {
   NoDrives drives;
@@ -164,9 +140,7 @@ int validate_text(const std::string& text, std::FILE* out) {
   NoRunItem run_item;
   modGeneral::Context context{drives, launcher, settings, log, run_item, {}};
   const auto report = modGeneral::run_detection(context, modGeneral::Mode::validate, text);
-  const auto shown = to_lf(report);
-  std::fwrite(shown.data(), 1, shown.size(), out);
-  std::fflush(out);
+  write_all(out, terminal_lines(report));
   constexpr std::string_view kComplete = "Validation complete\r\n\r\n";
   const bool complete =
       report.size() >= kComplete.size() &&
@@ -186,10 +160,10 @@ std::string list_drives(modGeneral::DriveApi& drives) {
     std::string upper = root;
     for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const bool in_snapshot = snapshot.find(upper + " " + label + '\0') != std::string::npos;
-    table += escape_field(root) + '\t' + std::to_string(type) + '\t' +
-             std::string(type_name(type)) + '\t' + escape_field(label) + '\t' +
-             (in_snapshot ? "yes" : "no") + '\t' + escape_field(location.mount_point) + '\t' +
-             escape_field(location.device) + '\n';
+    table += escape_for_terminal(root) + '\t' + std::to_string(type) + '\t' +
+             std::string(type_name(type)) + '\t' + escape_for_terminal(label) + '\t' +
+             (in_snapshot ? "yes" : "no") + '\t' + escape_for_terminal(location.mount_point) +
+             '\t' + escape_for_terminal(location.device) + '\n';
   }
   return table;
 }
@@ -208,9 +182,10 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
       QStringLiteral("Validate the script in FILE ('-' for standard input; the stored script "
                      "when FILE is omitted) and print the report. Exit status 0 when valid, 1 "
                      "when an entry failed a check."));
-  const QCommandLineOption list(QStringLiteral("list-drives"),
-                                QStringLiteral("List the drive roots with their types, labels "
-                                               "and mount points."));
+  const QCommandLineOption list(
+      QStringLiteral("list-drives"),
+      QStringLiteral("Print a header line, then one tab-separated line per drive root, in the "
+                     "columns: root, type, name, label, snapshot, mount point, device."));
   const QCommandLineOption headless(
       QStringLiteral("headless"),
       QStringLiteral("Poll with the stored settings and no window, writing the action log to "
@@ -219,9 +194,26 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
       QStringLiteral("instant"),
       QStringLiteral("With --headless: also poll as soon as a filesystem is mounted or "
                      "unmounted."));
-  parser.addOptions({help, version, validate, list, headless, instant});
+  const QCommandLineOption store(
+      QStringLiteral("store-script"),
+      QStringLiteral("Validate the script in FILE ('-' for standard input) as --validate does "
+                     "and, when it passes, store it as the editor's Save does; a running "
+                     "Kestrun uses it from its next pass. Exit status 0 when stored, 1 when an "
+                     "entry failed a check (nothing is stored), 2 when the file or the settings "
+                     "cannot be read or written."));
+  const QCommandLineOption print_stored(
+      QStringLiteral("print-script"),
+      QStringLiteral("Print the stored script with LF line ends, ready to edit and store "
+                     "again with --store-script."));
+  const QCommandLineOption set_interval_option(
+      QStringLiteral("set-interval"),
+      QStringLiteral("Store N as the poll interval, in seconds. N must be a positive number; "
+                     "exit status 2 otherwise."),
+      QStringLiteral("N"));
+  parser.addOptions(
+      {help, version, validate, list, headless, instant, store, print_stored, set_interval_option});
   parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("The script to validate, with --validate."),
+                               QStringLiteral("The script, with --validate or --store-script."),
                                QStringLiteral("[FILE]"));
 
   if (!parser.parse(arguments)) return usage_error(streams, parser.errorText());
@@ -236,18 +228,36 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
     return kExitOk;
   }
 
-  const int modes =
-      int(parser.isSet(validate)) + int(parser.isSet(list)) + int(parser.isSet(headless));
+  int modes = 0;
+  for (const auto* mode :
+       {&validate, &list, &headless, &store, &print_stored, &set_interval_option}) {
+    modes += int(parser.isSet(*mode));
+  }
   if (modes != 1) {
     return usage_error(streams, modes == 0 ? QStringLiteral("nothing to do")
                                            : QStringLiteral("choose one of --validate, "
-                                                            "--list-drives and --headless"));
+                                                            "--list-drives, --headless, "
+                                                            "--store-script, --print-script "
+                                                            "and --set-interval"));
   }
   if (parser.isSet(instant) && !parser.isSet(headless)) {
     return usage_error(streams, QStringLiteral("--instant goes with --headless"));
   }
-  if (!files.isEmpty() && !(parser.isSet(validate) && files.size() == 1)) {
+  const bool takes_file = parser.isSet(validate) || parser.isSet(store);
+  if (!files.isEmpty() && !(takes_file && files.size() == 1)) {
     return usage_error(streams, QStringLiteral("unexpected argument '%1'").arg(files.last()));
+  }
+
+  if (parser.isSet(store)) {
+    if (files.isEmpty()) {
+      return usage_error(streams,
+                         QStringLiteral("--store-script needs a FILE ('-' for standard input)"));
+    }
+    return store_script(files.first(), services, streams);
+  }
+  if (parser.isSet(print_stored)) return print_script(services, streams);
+  if (parser.isSet(set_interval_option)) {
+    return set_interval(parser.value(set_interval_option), services, streams);
   }
 
   if (parser.isSet(validate)) {
@@ -266,9 +276,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
   }
 
   if (parser.isSet(list)) {
-    const auto table = list_drives(services.drives);
-    std::fwrite(table.data(), 1, table.size(), streams.out);
-    std::fflush(streams.out);
+    write_all(streams.out, list_drives(services.drives));
     return kExitOk;
   }
 
@@ -277,20 +285,24 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
   if (!interval || *interval <= 0) {
     return usage_error(streams,
                        QStringLiteral("the stored poll interval '%1' is not a positive number "
-                                      "of seconds; set it in the window or in the settings file")
+                                      "of seconds; set it with 'kestrun --set-interval N' or in "
+                                      "the window")
                            .arg(QString::fromStdString(interval_text)));
   }
   return run_headless(services, interval_text, parser.isSet(instant), streams.out);
 }
 
 int main(int argc, char* argv[]) {
+  // Before anything opens a descriptor that could take a closed stream's place.
+  Streams streams;
+  streams.input_closed = platform::reopen_closed_standard_streams();
   QCoreApplication application(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Kestrun"));
   const auto drives = platform::make_drive_api();
   const auto launcher = platform::make_launcher();
   QtSettingsStore settings;
   Services services{*drives, *launcher, settings};
-  return run_command_line(QCoreApplication::arguments(), services);
+  return run_command_line(platform::decode_arguments(argc, argv), services, streams);
 }
 
 }  // namespace kestrun::cli

@@ -3,6 +3,7 @@
 
 #include <QStringList>
 #include <cstdio>
+#include <string>
 
 #include "engine/modGeneral.h"
 
@@ -20,19 +21,26 @@ struct Streams {
   std::FILE* in = stdin;
   std::FILE* out = stdout;
   std::FILE* err = stderr;
+  bool input_closed = false;  ///< standard input was closed when the program started
 };
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitCheckFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-/// Runs the command line (arguments[0] is the program) and gives the exit
-/// status. --headless needs a QCoreApplication and runs its event loop.
+/// Runs the command line (arguments[0] is the program, file names as
+/// platform::decode_arguments() gives them) and gives the exit status.
+/// --headless needs a QCoreApplication and runs its event loop.
 int run_command_line(const QStringList& arguments, Services& services, const Streams& streams = {});
 
 /// The program started with arguments: the real machine and settings, no
 /// display. Gives the exit status.
 int main(int argc, char* argv[]);
+
+/// Reads the script file `name` (an argument as run_command_line() got it), or
+/// standard input for "-". On failure says which file and why.
+bool read_script(const QString& name, const Streams& streams, std::string* text,
+                 std::string* error);
 
 /// Validates `text` (line ends as read) and writes the report with LF line ends.
 int validate_text(const std::string& text, std::FILE* out);

@@ -1,6 +1,13 @@
 #include "cli/stdout_pane.h"
 
+#include "engine/text_bytes.h"
+
 namespace kestrun::cli {
+
+void write_all(std::FILE* stream, std::string_view bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stream);
+  std::fflush(stream);
+}
 
 std::string to_lf(std::string_view text) {
   std::string result;
@@ -22,11 +29,22 @@ std::string to_crlf(std::string_view text) {
   return result;
 }
 
+std::string terminal_lines(std::string_view text) {
+  std::string lines;
+  lines.reserve(text.size());
+  for (auto end = text.find("\r\n"); !text.empty(); end = text.find("\r\n")) {
+    lines += escape_for_terminal(text.substr(0, end));
+    if (end == std::string_view::npos) break;
+    lines += '\n';
+    text.remove_prefix(end + 2);
+  }
+  return lines;
+}
+
 void StreamPane::set_text(const std::string& text) {
   const bool continues = text.size() >= text_.size() && text.compare(0, text_.size(), text_) == 0;
-  const auto added = to_lf(continues ? std::string_view(text).substr(text_.size()) : text);
-  std::fwrite(added.data(), 1, added.size(), stream_);
-  std::fflush(stream_);
+  write_all(stream_,
+            terminal_lines(continues ? std::string_view(text).substr(text_.size()) : text));
   text_ = text;
 }
 

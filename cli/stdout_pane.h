@@ -8,8 +8,9 @@
 
 namespace kestrun::cli {
 
-/// Writes what each set_text adds to the stream at once, with LF line ends. A
-/// text that does not continue the old one (Start, the size cap) is written whole.
+/// Writes what each set_text adds to the stream at once, as terminal_lines()
+/// gives it. A text that does not continue the old one (Start, the size cap)
+/// is written whole.
 class StreamPane : public modGeneral::TextPane {
  public:
   explicit StreamPane(std::FILE* stream) : stream_(stream) {}
@@ -25,9 +26,17 @@ class StreamPane : public modGeneral::TextPane {
   std::string text_;
 };
 
+/// Writes all of `bytes` to `stream` and flushes it, so that what the program
+/// says is out before it goes on (or ends).
+void write_all(std::FILE* stream, std::string_view bytes);
+
 /// CR LF (and lone CR LF pairs only) as LF, for terminals and pipes.
 std::string to_lf(std::string_view text);
 /// Lone LF as CR LF, as the editor's text has it; CR LF stays.
 std::string to_crlf(std::string_view text);
+/// CR LF lines as LF lines for a terminal or the journal. A line may carry a
+/// drive's label, so each is escaped with escape_for_terminal(): a lone CR or
+/// LF, a control or a bidirectional override inside it shows as an escape.
+std::string terminal_lines(std::string_view text);
 
 }  // namespace kestrun::cli

@@ -6,7 +6,11 @@ install(TARGETS kestrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(FILES packaging/org.example.Kestrun.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES packaging/org.example.Kestrun.metainfo.xml
+include(cmake/Metainfo.cmake)
+kestrun_configure_metainfo(${PROJECT_SOURCE_DIR}/packaging/org.example.Kestrun.metainfo.xml.in
+                           "${KESTRUN_HOME_URL}"
+                           ${CMAKE_CURRENT_BINARY_DIR}/org.example.Kestrun.metainfo.xml)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/org.example.Kestrun.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 install(FILES resources/kestrun.svg
@@ -17,9 +21,20 @@ foreach(size IN ITEMS 16 22 24 32 48 64 128 256)
           RENAME kestrun.png)
 endforeach()
 
-# systemd looks for user units under <prefix>/lib whatever the libdir is.
-set(KESTRUN_INSTALLED_PROGRAM ${CMAKE_INSTALL_FULL_BINDIR}/kestrun)
-configure_file(resources/kestrun-headless.service.in kestrun-headless.service @ONLY)
+# systemd looks for user units under <prefix>/lib whatever the libdir is. The
+# unit names the program by the path it is installed at, which is known only
+# when installing: the Debian package installs under /usr whatever prefix was
+# configured, and `cmake --install --prefix` may choose yet another.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_BINDIR}")
+  set(kestrun_program "${CMAKE_INSTALL_BINDIR}/kestrun")
+else()
+  set(kestrun_program "\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kestrun")
+endif()
+install(CODE "
+  set(KESTRUN_INSTALLED_PROGRAM \"${kestrun_program}\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/resources/kestrun-headless.service.in\"
+                 \"${CMAKE_CURRENT_BINARY_DIR}/kestrun-headless.service\" @ONLY)
+")
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kestrun-headless.service
         DESTINATION lib/systemd/user)
 

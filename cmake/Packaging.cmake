@@ -19,7 +19,7 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 with a given volume label appears, such as backing up a USB stick as soon
 as it is plugged in. Labels and commands are tied together in a short
 detection script, checked with a built-in validator beside a live list of
-the connected drives. Kestrun lives in the system tray, and can also poll
-without a window as a user service.")
+the connected drives. Kestrun polls while its window is open or minimised
+to the system tray, and can also poll without a window as a user service.")
 
 include(CPack)

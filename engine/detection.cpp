@@ -38,11 +38,41 @@ class KeyFinder {
 // Ends the walk after a check's message; the report keeps what it has so far.
 struct CheckFailed {};
 
+// The words for an exception thrown by platform or toolkit code, caught at
+// the moment it happened.
+std::string failure_text() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "an unknown failure";
+  }
+}
+
 class Pass {
  public:
   Pass(Context& context, Mode mode) : context_(context), mode_(mode) {}
 
+  // Platform code (the store, the drive listing) may throw before the walk:
+  // without a script or a snapshot there is nothing to walk, so the failure is
+  // reported and the pass ends, leaving `last_drive_snapshot` as it was so the
+  // next pass does not take every drive present for a new one.
   std::string run(std::string_view given_text) {
+    try {
+      return run_unguarded(given_text);
+    } catch (...) {
+      try {
+        report_error(failure_text());
+      } catch (...) {
+        // Out of memory even for the error's words: the pass still ends here.
+      }
+      return std::move(report_);
+    }
+  }
+
+ private:
+  std::string run_unguarded(std::string_view given_text) {
     if (mode_ == Mode::menu) {
       context_.run_item.set_caption({});
       context_.run_item.set_tag({});
@@ -69,16 +99,10 @@ class Pass {
       walk(script);
       report_ += "Validation complete\r\n\r\n";
     } catch (const CheckFailed&) {
-    } catch (const std::exception& e) {
-      // Nothing in the walk is expected to throw; if it does (out of memory),
-      // the pass reports it like any other failure rather than take the
-      // program down from inside a timer or button handler.
-      report_error(e.what());
     }
     return report_;
   }
 
- private:
   void walk(std::string_view script) {
     // The report repeats most of the script; growing it step by step would
     // copy it over and over on long scripts.
@@ -113,16 +137,22 @@ class Pass {
         report_ += "Entry seems okay\r\n\r\n";
       } else {
         const auto match = find_drive_for_label(snapshot_, label);
-        if (!match.empty()) {
-          const auto root = match.substr(0, 3);
-          if (mode_ == Mode::poll) {
-            poll_actions(label, exec, root);
-          } else {
-            menu_actions(label, menu, root);
-          }
-        }
+        if (!match.empty()) act(label, mode_ == Mode::poll ? exec : menu, match.substr(0, 3));
       }
       label_at = next_label_at;
+    }
+  }
+
+  // A failed operation is reported and the walk goes on with the next step.
+  void act(const std::string& label, const std::string& command, const std::string& root) {
+    try {
+      if (mode_ == Mode::poll) {
+        poll_actions(label, command, root);
+      } else {
+        menu_actions(label, command, root);
+      }
+    } catch (...) {
+      report_error(failure_text());
     }
   }
 
@@ -131,20 +161,34 @@ class Pass {
     log_size_check(log);
     log_append(log, "Detected USB device labeled '" + label + "' on " + root);
     log_keep_end_in_view(log);
-    const auto error =
-        execute_logged(context_, make_launch_request(context_.drives, exec, root, label));
-    if (!error.empty()) report_ += error + "\r\n";
+    try {
+      const auto error =
+          execute_logged(context_, make_launch_request(context_.drives, exec, root, label));
+      if (!error.empty()) report_ += error + "\r\n";
+    } catch (...) {
+      // Without the drive's location the command would run with the wrong
+      // KESTRUN_MOUNT; it is not started.
+      report_error(failure_text());
+    }
     log_append(log, kIgnoringLine);
   }
 
+  // An entry without a menu command leaves the run item to an earlier entry
+  // that has one, rather than hide it behind an item that does nothing.
   void menu_actions(const std::string& label, const std::string& menu, const std::string& root) {
+    if (menu.empty()) return;
+    auto request = make_launch_request(context_.drives, menu, root, label);
     context_.run_item.set_caption("Run script for " + label + " on " + root);
-    context_.run_item.set_tag(make_launch_request(context_.drives, menu, root, label));
+    context_.run_item.set_tag(request);
   }
 
   void report_error(std::string_view text) {
     report_.append(text).append("\r\n");
-    log_append(context_.action_log, std::string(kErrorPrefix) + std::string(text));
+    try {
+      log_append(context_.action_log, std::string(kErrorPrefix) + std::string(text));
+    } catch (...) {
+      // The log itself failed; the report still carries the error.
+    }
   }
 
   [[noreturn]] void fail_check(std::string_view message) {
@@ -182,7 +226,13 @@ LaunchRequest make_launch_request(DriveApi& drives, std::string_view command, st
 std::string execute_logged(Context& context, const LaunchRequest& request) {
   log_append(context.action_log, std::string(kExecutingPrefix) + request.command);
   std::string error;
-  if (!context.launcher.launch(request, &error)) {
+  bool launched = false;
+  try {
+    launched = context.launcher.launch(request, &error);
+  } catch (...) {
+    error = failure_text();
+  }
+  if (!launched) {
     if (error.empty()) error = "the command could not be started";
     log_append(context.action_log, std::string(kErrorPrefix) + error);
     return error;

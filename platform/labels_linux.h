@@ -13,10 +13,6 @@ namespace kestrun::platform {
 /// Decodes udev's `\xNN` escapes, as in ID_FS_LABEL_ENC and /dev/disk/by-label.
 std::string decode_hex_escapes(std::string_view text);
 
-/// Length of the valid UTF-8 sequence at the start of `text` (not empty), or 0
-/// for a byte that starts none: overlong forms and surrogates count as invalid.
-std::size_t utf8_sequence_length(std::string_view text);
-
 /// A label the engine can carry safely: cut at its first NUL, which would end a
 /// snapshot record, and with every byte that is not part of valid UTF-8 (ext4
 /// may cut a character in half) replaced by U+FFFD.

@@ -12,6 +12,8 @@ add_library(platform STATIC
   mountinfo_linux.cpp
   platform_linux.cpp
   process_events_linux.cpp
+  process_start_linux.cpp
+  qstring_bytes_linux.cpp
   web_link.cpp
   web_link_linux.cpp
 )

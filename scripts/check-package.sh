@@ -8,11 +8,18 @@ deb=$(ls "build/$preset"/kestrun_*_*.deb | head -n 1)
 
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q "./$deb" >/dev/null
+# --reinstall: a package of the same version from an earlier build may be installed.
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --reinstall "./$deb" >/dev/null
 
 version=$(kestrun --version)
 [ "$version" = "Kestrun 1.5" ] || { echo "kestrun --version printed '$version'"; exit 1; }
 desktop-file-validate /usr/share/applications/org.example.Kestrun.desktop
 appstreamcli validate --no-net /usr/share/metainfo/org.example.Kestrun.metainfo.xml
 man -l /usr/share/man/man1/kestrun.1 >/dev/null 2>&1 || true
-echo "package $deb: installed, '$version', desktop entry and metainfo valid"
+# The user service must be able to start: systemd checks, among other things,
+# that its ExecStart names an executable and that its manual page exists. A
+# user manager needs a runtime folder of its own.
+runtime=$(mktemp -d)
+trap 'rm -rf "$runtime"' EXIT
+XDG_RUNTIME_DIR=$runtime systemd-analyze --user verify /usr/lib/systemd/user/kestrun-headless.service
+echo "package $deb: installed, '$version', desktop entry, metainfo and user service valid"

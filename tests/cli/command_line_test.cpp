@@ -99,7 +99,7 @@ TEST_F(CommandLine, ValidatesCrLfInputAndTheStoredScriptAsTheyAre) {
   // The stored script is taken as stored: with LF only, a value runs on to the end.
   world.store_script("label:A\nexec:b\n");
   EXPECT_EQ(run({"--validate"}), 0);
-  EXPECT_NE(out.text().find("  label=A\nexec:b\n\n  execute=b\n\n"), std::string::npos);
+  EXPECT_NE(out.text().find("  label=A\\nexec:b\\n\n  execute=b\\n\n"), std::string::npos);
   EXPECT_TRUE(world.launcher.launched.empty());
 }
 
@@ -119,6 +119,55 @@ TEST_F(CommandLine, UsageErrorsAndUnreadableFilesExitTwoWithAReason) {
   EXPECT_EQ(run({"--list-drives", "--validate"}), 2);
   EXPECT_EQ(run({"--list-drives", "extra"}), 2);
   EXPECT_EQ(out.text(), "");
+}
+
+TEST_F(CommandLine, StoresAScriptOnlyWhenItPassesAndSaysWhyItCouldNot) {
+  const auto file = QString::fromStdString(write_file("store.txt", kSample));
+  EXPECT_EQ(run({"--store-script", file}), 0);
+  EXPECT_EQ(out.text(), kSampleReport) << "the same report as --validate";
+  const auto stored = kestrun::testing::sample_script();
+  EXPECT_EQ(world.settings.read(modGeneral::kAdvanced), stored)
+      << "with CR LF, as the editor saves";
+
+  EXPECT_EQ(run({"--store-script", "-"}, "label:A\nlabel:B\nexec:c\n"), 1);
+  EXPECT_NE(out.text().find("'exec' doesn't exist for one of your entries"), std::string::npos);
+  EXPECT_EQ(world.settings.read(modGeneral::kAdvanced), stored) << "a bad script stores nothing";
+
+  world.settings.write_error = "No space left on device";
+  EXPECT_EQ(run({"--store-script", file}), 2);
+  EXPECT_EQ(err.text(), "kestrun: cannot save the setting 'Advanced': No space left on device\n");
+  world.settings.write_error.reset();
+  EXPECT_EQ(world.settings.read(modGeneral::kAdvanced), stored);
+  EXPECT_EQ(run({"--store-script"}), 2);
+}
+
+TEST_F(CommandLine, PrintsTheStoredScriptSoThatItStoresBackByteForByte) {
+  world.store_script(kestrun::testing::sample_script());
+  EXPECT_EQ(run({"--print-script"}), 0);
+  EXPECT_EQ(out.text(), kSample);
+  EXPECT_EQ(run({"--store-script", "-"}, out.text()), 0);
+  EXPECT_EQ(world.settings.read(modGeneral::kAdvanced), kestrun::testing::sample_script());
+  EXPECT_EQ(err.text(), "");
+
+  world.store_script("label:A\nexec:b\r\n");
+  EXPECT_EQ(run({"--print-script"}), 0);
+  EXPECT_NE(err.text().find("line ends other than CR LF"), std::string::npos)
+      << "a hand-edited lone LF would not come back";
+}
+
+TEST_F(CommandLine, SetsTheIntervalOnlyToAPositiveNumberOfSeconds) {
+  for (const auto* refused : {"0", "-5", "soon", "", "7,5", "1e3", "inf"}) {
+    EXPECT_EQ(run({"--set-interval", refused}), 2) << refused;
+  }
+  EXPECT_NE(err.text().find("kestrun: the poll interval '-5' is not a positive number of seconds"),
+            std::string::npos);
+  EXPECT_EQ(world.settings.read(modGeneral::kInterval), "10") << "nothing stored";
+  EXPECT_EQ(run({"--set-interval", "7.5"}), 0);
+  EXPECT_EQ(world.settings.read(modGeneral::kInterval), "7.5");
+  world.settings.write_error = "Read-only file system";
+  EXPECT_EQ(run({"--set-interval", "3"}), 2);
+  EXPECT_NE(err.text().find("kestrun: cannot save the setting 'Interval': Read-only file system"),
+            std::string::npos);
 }
 
 TEST_F(CommandLine, HeadlessRefusesAnIntervalItCannotPollBy) {
@@ -144,13 +193,32 @@ TEST_F(CommandLine, ListsEveryRootWithWhatKestrunMakesOfIt) {
   world.machine.plug("E:\\", "MY\tPEN\n");
   world.machine.set_location("E:\\", "/media/me/MY\tPEN\n", "/dev/sdb1");
   world.machine.plug("F:\\", std::nullopt);
+  world.machine.plug("G:\\",
+                     "\xE2\x80\xAEgpj.exe\xC2\x9B"
+                     "2J");
+  world.machine.set_location("G:\\", "/media/\xFF", "/dev/sdc1");
   EXPECT_EQ(run({"--list-drives"}), 0);
   EXPECT_EQ(out.text(),
             "root\ttype\tname\tlabel\tsnapshot\tmount point\tdevice\n"
             "C:\\\t3\tfixed\tSYSTEM\tyes\t/\t/dev/sda2\n"
             "D:\\\t4\tremote\tshare\tno\tD:\\\t\n"
             "E:\\\t2\tremovable\tMY\\tPEN\\n\tyes\t/media/me/MY\\tPEN\\n\t/dev/sdb1\n"
-            "F:\\\t2\tremovable\t              \tno\tF:\\\t\n");
+            "F:\\\t2\tremovable\t              \tno\tF:\\\t\n"
+            "G:\\\t2\tremovable\t\\u202egpj.exe\\u009b2J\tyes\t/media/\\xff\t/dev/sdc1\n");
+}
+
+TEST(Headless, ShowsADrivesLabelInTheLogEscaped) {
+  FakeWorld world;
+  const std::string label = "\xE2\x80\xAEgpj.exe\x1B[2J";
+  world.store_script(crlf_lines({"label:" + label, "exec:open %2"}));
+  world.machine.plug("E:\\", label);
+  kestrun::cli::Services services{world.machine, world.launcher, world.settings};
+  Captured out;
+  kestrun::cli::Headless(services, "1", out.file()).start();
+  EXPECT_EQ(out.text(),
+            "Started...\nDetected USB device labeled '\\u202egpj.exe\\x1b[2J' on E:\\\n"
+            "  executing script...open \\u202egpj.exe\\x1b[2J\n"
+            "  now ignoring the device until it's reinserted (or app is restarted)\n");
 }
 
 TEST(Headless, PollsAtStartAndEveryIntervalAndLogsToTheStream) {

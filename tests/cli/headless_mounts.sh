@@ -10,22 +10,34 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 work=$(mktemp -d /tmp/kestrun-headless.XXXXXX)
+# A label no other drive on the machine carries, so only this volume can match.
+suffix=$(printf '%08X' $((RANDOM << 15 | RANDOM)))
+label="KS $suffix"
 pid=
 loop=
 cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
-  mountpoint -q "$work/mnt" && umount "$work/mnt" || true
+  [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
+  mountpoint -q "$work/mnt" && unmount "$work/mnt" || true
   [ -n "$loop" ] && losetup -d "$loop" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
+# Any process that lists the drives opens each mount point for a moment to
+# read its label, and the kernel refuses to unmount meanwhile: retry for 2 s.
+unmount() {
+  local i
+  for ((i = 0; i < 100; i++)); do umount "$1" 2>/dev/null && return 0; sleep 0.02; done
+  umount "$1"
+}
 fail() { echo "FAIL: $*"; echo "--- log"; cat "$work/log.txt" || true; exit 1; }
 
 truncate -s 16M "$work/img"
-mkfs.ext4 -q -L 'KS HEADLESS' "$work/img"
+mkfs.ext4 -q -L "$label" "$work/img"
 loop=$(losetup --find --show "$work/img")
-mkdir -p "$work/mnt" "$work/config/Kestrun"
-export XDG_CONFIG_HOME="$work/config"
+mkdir -p "$work/mnt"
+mkdir -m 0700 "$work/run"
+export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
+export XDG_RUNTIME_DIR="$work/run"
 
 # The command records its arguments and the drive's environment, one line a run.
 cat > "$work/record.sh" <<'SH'
@@ -35,9 +47,14 @@ printf '%s|%s|%s|%s|%s|%s\n' "$(date +%s%N)" "$1" "$2" "$KESTRUN_LABEL" "$KESTRU
 SH
 chmod +x "$work/record.sh"
 export RUNS="$work/runs.txt"
-settings() {
-  printf '[Settings]\nInterval=%s\nAdvanced="label:KS HEADLESS\\r\\nexec:%s \\"%%1\\" %%2\\r\\n"\n' \
-    "$1" "$work/record.sh" > "$work/config/Kestrun/Kestrun.conf"
+# The settings as a headless user makes them: a script file and the command line.
+script() {  # script WORD: the volume's entry, recording WORD as its second argument
+  printf 'label:%s\nexec:%s "%%1" %s\n' "$label" "$work/record.sh" "$1" > "$work/script.txt"
+  "$binary" --store-script "$work/script.txt" > /dev/null || fail "--store-script refused the script"
+}
+settings() {  # settings INTERVAL
+  "$binary" --set-interval "$1" || fail "--set-interval refused $1"
+  script %2
 }
 runs() { [ -f "$RUNS" ] && wc -l < "$RUNS" || echo 0; }
 wait_runs() {  # wait_runs N SECONDS
@@ -45,7 +62,16 @@ wait_runs() {  # wait_runs N SECONDS
   while [ "$(runs)" -lt "$1" ] && [ "$(date +%s)" -lt "$deadline" ]; do sleep 0.02; done
   [ "$(runs)" -ge "$1" ] || fail "expected $1 runs, saw $(runs)"
 }
-ms() { echo $(( $(date +%s%N) / 1000000 )); }
+# Ends kestrun with SIGTERM and sets $status to its exit status; fails when it
+# is still running 10 s later, so a lost signal fails the test, never hangs it.
+stop() {
+  kill -TERM "$pid"
+  local i
+  for ((i = 0; i < 500; i++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.02; done
+  kill -0 "$pid" 2>/dev/null && fail "kestrun still runs 10 s after SIGTERM"
+  wait "$pid" && status=0 || status=$?
+  pid=
+}
 
 # Polling by the clock: the drive is there at start, then taken out and put back.
 settings 1
@@ -55,44 +81,46 @@ pid=$!
 wait_runs 1 10
 sleep 2.2
 [ "$(runs)" -eq 1 ] || fail "the same drives ran the entry again"
-IFS='|' read -r _ root label env_label env_mount env_device < "$RUNS"
+IFS='|' read -r _ root first_word env_label env_mount env_device < "$RUNS"
 [[ "$root" =~ ^[D-Z]:\\$ ]] || fail "argument 1 is '$root', not a drive root"
-[ "$label" = KS ] || fail "the unquoted %2 should split into 'KS' and 'HEADLESS', saw '$label'"
-[ "$env_label" = "KS HEADLESS" ] || fail "KESTRUN_LABEL is '$env_label'"
+[ "$first_word" = KS ] || fail "the unquoted %2 should split into 'KS' and '$suffix', saw '$first_word'"
+[ "$env_label" = "$label" ] || fail "KESTRUN_LABEL is '$env_label'"
 [ "$env_mount" = "$work/mnt" ] || fail "KESTRUN_MOUNT is '$env_mount'"
 [ "$env_device" = "$loop" ] || fail "KESTRUN_DEVICE is '$env_device'"
-umount "$work/mnt"
+unmount "$work/mnt"
 sleep 2.2
 mount "$loop" "$work/mnt"
 wait_runs 2 10
-kill -TERM "$pid"
-wait "$pid" && status=0 || status=$?
-pid=
+stop
 [ "$status" -eq 0 ] || fail "SIGTERM gave exit status $status"
 expected="Started...
-Detected USB device labeled 'KS HEADLESS' on $root
-  executing script...$work/record.sh \"$root\" KS HEADLESS
+Detected USB device labeled '$label' on $root
+  executing script...$work/record.sh \"$root\" $label
   now ignoring the device until it's reinserted (or app is restarted)"
 [ "$(head -n 4 "$work/log.txt")" = "$expected" ] || fail "the first pass logged something else"
 [ "$(tail -n 1 "$work/log.txt")" = "Stopped." ] || fail "no 'Stopped.' at the end"
 echo "clock polling: 2 runs for insert and reinsert, SIGTERM exit 0"
 
 # --instant: a long interval, so only the mount table change can explain a run.
-umount "$work/mnt"
+# The script is stored while it runs, and the next pass uses it.
+unmount "$work/mnt"
 rm -f "$RUNS"
 settings 3600
 "$binary" --headless --instant > "$work/log.txt" 2>&1 &
 pid=$!
 sleep 1
 [ "$(runs)" -eq 0 ] || fail "ran with no matching drive"
+script stored-while-running
 before=$(date +%s%N)
 mount "$loop" "$work/mnt"
 wait_runs 1 5
-ran=$(cut -d'|' -f1 "$RUNS" | head -n 1)
+IFS='|' read -r ran _ word _ < "$RUNS"
+[ "$word" = stored-while-running ] ||
+  fail "the running service used the old script, not the one --store-script stored"
+echo "instant: the script stored while it ran was used at the next pass"
 latency=$(( (ran - before) / 1000000 ))
 echo "instant: the command ran ${latency} ms after the mount started"
 [ "$latency" -lt 1000 ] || fail "--instant took ${latency} ms"
-kill -TERM "$pid"
-wait "$pid" || fail "SIGTERM did not end --instant cleanly"
-pid=
+stop
+[ "$status" -eq 0 ] || fail "SIGTERM gave --instant exit status $status"
 echo "PASS"

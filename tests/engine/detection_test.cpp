@@ -2,6 +2,9 @@
 // and launches, the ignore line, menu passes and the failure rules.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
 #include "engine/modGeneral.h"
 #include "tests/fakes/fake_machine.h"
 
@@ -14,11 +17,13 @@ using modGeneral::run_detection;
 
 constexpr auto kIgnoring = "  now ignoring the device until it's reinserted (or app is restarted)";
 
-std::vector<std::string> commands(const FakeWorld& world) {
+std::vector<std::string> commands_of(const kestrun::testing::FakeLauncher& launcher) {
   std::vector<std::string> result;
-  for (const auto& request : world.launcher.launched) result.push_back(request.command);
+  for (const auto& request : launcher.launched) result.push_back(request.command);
   return result;
 }
+
+std::vector<std::string> commands(const FakeWorld& world) { return commands_of(world.launcher); }
 
 class PollPass : public ::testing::Test {
  protected:
@@ -198,6 +203,95 @@ TEST_F(PollPass, TheNewestDetectionIsBroughtIntoView) {
   EXPECT_EQ(log.selection_length(), 0u) << "later appends set the whole text again";
 }
 
+// Platform code that throws instead of answering: the pass must report it as
+// a failure of its own, never let it out into a timer or button handler.
+class ThrowingMachine : public kestrun::testing::FakeMachine {
+ public:
+  std::size_t logical_drive_strings(std::size_t length, char* buffer) override {
+    if (listing_throws) throw std::runtime_error("the mount table went away");
+    return FakeMachine::logical_drive_strings(length, buffer);
+  }
+  modGeneral::DriveLocation locate(std::string_view root) override {
+    if (locate_throws > 0 && locate_throws-- > 0) throw std::runtime_error("no such mount");
+    return FakeMachine::locate(root);
+  }
+  bool listing_throws = false;
+  int locate_throws = 0;  // how many of the next calls throw
+};
+
+class ThrowingLauncher : public kestrun::testing::FakeLauncher {
+ public:
+  bool launch(const modGeneral::LaunchRequest& request, std::string* error) override {
+    if (request.command == throws_for) throw std::bad_alloc();
+    return FakeLauncher::launch(request, error);
+  }
+  std::string throws_for;
+};
+
+class ThrowingSettings : public kestrun::testing::MemorySettings {
+ public:
+  using MemorySettings::read;
+  std::string read(std::string_view app, std::string_view section, std::string_view key,
+                   std::string_view default_value) override {
+    if (read_throws) throw std::runtime_error("settings unreadable");
+    return MemorySettings::read(app, section, key, default_value);
+  }
+  bool read_throws = false;
+};
+
+class PassFailures : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine.plug("E:\\", "PEN");
+    std::string ignored;
+    settings.write(modGeneral::kAdvanced,
+                   crlf_lines({"label:PEN", "exec:first %1", "menurun:m", "label:PEN",
+                               "exec:second %1", "label:PEN", "exec:third %1"}),
+                   &ignored);
+  }
+
+  ThrowingMachine machine;
+  ThrowingLauncher launcher;
+  ThrowingSettings settings;
+  kestrun::testing::MemoryPane log;
+  kestrun::testing::RecordingRunItem run_item;
+  modGeneral::Context context{machine, launcher, settings, log, run_item, "remembered"};
+};
+
+TEST_F(PassFailures, AFailureBeforeTheWalkIsLoggedAndKeepsTheSnapshot) {
+  machine.listing_throws = true;
+  run_detection(context, Mode::poll);
+  run_detection(context, Mode::menu);
+  machine.listing_throws = false;
+  settings.read_throws = true;
+  EXPECT_EQ(run_detection(context, Mode::poll), "settings unreadable\r\n");
+  EXPECT_EQ(log.text(),
+            crlf_lines({"  error: the mount table went away", "  error: the mount table went away",
+                        "  error: settings unreadable"}));
+  EXPECT_EQ(context.last_drive_snapshot, "remembered")
+      << "a pass that saw no drives must not make the next one rerun every entry";
+  EXPECT_TRUE(launcher.launched.empty());
+  EXPECT_EQ(run_item.caption, "");
+}
+
+TEST_F(PassFailures, AnOperationThatThrowsIsLoggedAndTheWalkGoesOn) {
+  machine.locate_throws = 1;
+  launcher.throws_for = "second E:\\";
+  const auto report = run_detection(context, Mode::poll);
+  const std::string detected = "Detected USB device labeled 'PEN' on E:\\";
+  EXPECT_EQ(log.text(),
+            crlf_lines({detected, "  error: no such mount", kIgnoring, detected,
+                        "  executing script...second E:\\", "  error: std::bad_alloc", kIgnoring,
+                        detected, "  executing script...third E:\\", kIgnoring}));
+  EXPECT_EQ(commands_of(launcher), std::vector<std::string>{"third E:\\"});
+  EXPECT_NE(report.find("no such mount\r\n"), std::string::npos);
+  EXPECT_NE(report.find("Validation complete"), std::string::npos);
+
+  machine.locate_throws = 1;
+  run_detection(context, Mode::menu);
+  EXPECT_EQ(log.text().substr(log.text().rfind("  error:")), "  error: no such mount\r\n");
+}
+
 class MenuPass : public ::testing::Test {
  protected:
   FakeWorld world;
@@ -218,18 +312,20 @@ TEST_F(MenuPass, OffersTheLastMatchingEntryAndLaunchesNothing) {
   EXPECT_EQ(world.context.last_drive_snapshot, "") << "menu passes never touch the snapshot";
 }
 
-TEST_F(MenuPass, EmptiesTheRunItemFirstAndOffersEntriesWithoutMenuCommands) {
+TEST_F(MenuPass, EmptiesTheRunItemFirstAndOffersOnlyEntriesWithMenuCommands) {
   world.run_item.caption = "stale";
   world.run_item.tag.command = "stale";
-  world.store_script(crlf_lines({"label:PEN", "exec:a", "label:OTHER", "menurun:m", "exec:b"}));
+  world.store_script(crlf_lines({"label:PEN", "exec:a", "menurun:open %1", "label:(any)", "exec:b",
+                                 "label:OTHER", "menurun:m", "exec:c"}));
   run_detection(world.context, Mode::menu);
   EXPECT_EQ(world.run_item.caption, "");
   EXPECT_EQ(world.run_item.tag.command, "");
 
   world.machine.plug("E:\\", "PEN");
   run_detection(world.context, Mode::menu);
-  EXPECT_EQ(world.run_item.caption, "Run script for PEN on E:\\");
-  EXPECT_EQ(world.run_item.tag.command, "") << "the later entry's menurun is not PEN's";
+  EXPECT_EQ(world.run_item.caption, "Run script for PEN on E:\\")
+      << "(any) matches too, but has no menu command of its own to offer";
+  EXPECT_EQ(world.run_item.tag.command, "open E:\\");
 }
 
 TEST(ExecuteLogged, LogsTheCommandAndAFailureAfterIt) {

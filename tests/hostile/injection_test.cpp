@@ -22,6 +22,7 @@
 #include "tests/hostile/system.h"
 #include "tests/platform/linux/launch_record.h"
 #include "tests/platform/linux/temp_tree.h"
+#include "tests/platform/linux/unique_label.h"
 
 namespace kestrun::platform {
 namespace {
@@ -330,11 +331,15 @@ TEST_F(HostileDrives, PlaceholdersAreFilledInFromTheEntryAndTheRootOnly) {
     world.poll();
     const auto launched = kestrun::testing::wait_for_record(record);
     ASSERT_TRUE(launched.has_value()) << world.log.text();
+    // The drive may get any letter, E included: "E:\" in the expected words
+    // stands for whichever root it got, filled in once, left to right.
     const auto root = world.root();
     auto expected = c.arguments;
     for (auto& word : expected) {
-      for (std::size_t at; (at = word.find("E:\\")) != std::string::npos;)
+      for (std::size_t at = 0; (at = word.find("E:\\", at)) != std::string::npos;
+           at += root.size()) {
         word.replace(at, 3, root);
+      }
       if (word == "E") word = root.substr(0, 1);
     }
     EXPECT_EQ(launched->arguments, expected);
@@ -401,8 +406,10 @@ TEST_F(HostileDrives, AMountPointTheUserCannotOpen) {
   if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv (util-linux) is missing";
   // The unprivileged run needs to reach the test program and nothing else.
   const std::string folder = hostile_folder("locked");
+  // The unprivileged run sees every drive on the machine, not just this one.
+  const std::string label = testing::unique_label("Locked Away ");
   ASSERT_EQ(btrfs_->mount_at(folder), "");
-  ASSERT_EQ(btrfs_->set_label("Locked Away"), "");
+  ASSERT_EQ(btrfs_->set_label(label), "");
   ASSERT_EQ(chmod(folder.c_str(), 0700), 0);  // the volume's own root folder
   ASSERT_EQ(chmod(tree_->path().c_str(), 0755), 0);
   ASSERT_EQ(chmod(tree_->path("mnt").c_str(), 0755), 0);
@@ -410,7 +417,7 @@ TEST_F(HostileDrives, AMountPointTheUserCannotOpen) {
   const auto self = std::filesystem::read_symlink("/proc/self/exe").string();
   const auto outcome =
       testing::run({"env", "KESTRUN_TEST_LOCKED_MOUNT=" + folder,
-                    "KESTRUN_TEST_LOCKED_LABEL=Locked Away", "setpriv", "--reuid=65534",
+                    "KESTRUN_TEST_LOCKED_LABEL=" + label, "setpriv", "--reuid=65534",
                     "--regid=65534", "--clear-groups", self, "--gtest_filter=UnprivilegedView.*"});
   ASSERT_EQ(chmod(tree_->path().c_str(), 0700), 0);
   EXPECT_EQ(outcome.status, 0) << outcome.output;
@@ -418,7 +425,7 @@ TEST_F(HostileDrives, AMountPointTheUserCannotOpen) {
 
   LinuxDriveApi api;
   World world(btrfs_->device());
-  EXPECT_EQ(world.api.volume_label(world.root()), "Locked Away") << "root can still read it";
+  EXPECT_EQ(world.api.volume_label(world.root()), label) << "root can still read it";
   EXPECT_TRUE(btrfs_->unmount());
 }
 

@@ -26,10 +26,13 @@ struct Outcome {
 };
 
 /// Runs `command` (found on PATH) and waits for it, with `input` on its
-/// standard input.
+/// standard input. A command still running after two minutes is killed and
+/// gives status 124 or 137, so a hung tool fails the test instead of hanging it.
 inline Outcome run(const std::vector<std::string>& command, const std::string& input = {}) {
+  std::vector<std::string> bounded = {"timeout", "--kill-after=5", "120"};
+  bounded.insert(bounded.end(), command.begin(), command.end());
   std::vector<char*> argv;
-  for (const auto& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+  for (const auto& word : bounded) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
   int out[2];
   int in[2];
@@ -63,6 +66,18 @@ inline Outcome run(const std::vector<std::string>& command, const std::string& i
   waitpid(pid, &status, 0);
   outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return outcome;
+}
+
+/// Unmounts `folder`. Any process that lists the drives (a Kestrun of
+/// another test, or the one under test) opens each mount point for a moment
+/// to read its label, and the kernel refuses the unmount meanwhile: try again
+/// for up to two seconds.
+inline bool unmount_folder(const std::string& folder) {
+  for (int tries = 0; umount2(folder.c_str(), 0) != 0; ++tries) {
+    if (errno != EBUSY || tries == 100) return false;
+    usleep(20000);
+  }
+  return true;
 }
 
 /// A filesystem image on a loop device. Undoes only what it did.
@@ -104,7 +119,7 @@ class LoopImage {
 
   bool unmount() {
     if (mounted_at_.empty()) return true;
-    if (umount2(mounted_at_.c_str(), 0) != 0) return false;
+    if (!unmount_folder(mounted_at_)) return false;
     mounted_at_.clear();
     return true;
   }

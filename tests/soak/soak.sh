@@ -29,19 +29,28 @@ if [ "$mode" = --valgrind ] && ! command -v valgrind >/dev/null; then
 fi
 
 work=$(mktemp -d /tmp/kestrun-soak.XXXXXX)
+# Labels no other drive on the machine carries, so only these images match.
+tag=$(printf '%08X' $((RANDOM << 15 | RANDOM)))
 pid=
 loops=()
 cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true; fi
-  for dir in "$work"/mnt*; do mountpoint -q "$dir" && umount "$dir" || true; done
+  if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true; fi
+  for dir in "$work"/mnt*; do mountpoint -q "$dir" && unmount "$dir" || true; done
   for loop in "${loops[@]}"; do losetup -d "$loop" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
+# Any process that lists the drives opens each mount point for a moment to
+# read its label, and the kernel refuses to unmount meanwhile: retry for 2 s.
+unmount() {
+  local i
+  for ((i = 0; i < 100; i++)); do umount "$1" 2>/dev/null && return 0; sleep 0.02; done
+  umount "$1"
+}
 
 for n in 1 2 3; do
   truncate -s 16M "$work/img$n"
-  mkfs.ext4 -q -L "SOAK$n" "$work/img$n"
+  mkfs.ext4 -q -L "SOAK$n $tag" "$work/img$n"
   loops+=("$(losetup --find --show "$work/img$n")")
   mkdir -p "$work/mnt$n"
 done
@@ -51,9 +60,9 @@ export XDG_CONFIG_HOME="$work/config"
 mkdir -p "$XDG_CONFIG_HOME/Kestrun"
 {
   printf '[Settings]\nInterval=1\nAuto=0\nMinimise=0\n'
-  printf 'Advanced="label:SOAK1\\r\\nexec:touch %s/ran1\\r\\n' "$work"
-  printf 'label:SOAK2\\r\\nexec:touch %s/ran2\\r\\n' "$work"
-  printf 'label:SOAK3\\r\\nexec:/usr/bin/touch %s/ran3\\r\\n"\n' "$work"
+  printf 'Advanced="label:SOAK1 %s\\r\\nexec:touch %s/ran1\\r\\n' "$tag" "$work"
+  printf 'label:SOAK2 %s\\r\\nexec:touch %s/ran2\\r\\n' "$tag" "$work"
+  printf 'label:SOAK3 %s\\r\\nexec:/usr/bin/touch %s/ran3\\r\\n"\n' "$tag" "$work"
 } >"$XDG_CONFIG_HOME/Kestrun/Kestrun.conf"
 
 runner=()
@@ -80,7 +89,7 @@ churn() {
   for ((i = 0; i < patience; i++)); do [ -e "$work/ran$n" ] && break; sleep 0.01; done
   [ -e "$work/ran$n" ] || missed=$((missed + 1))
   rm -f "$work/ran$n"
-  umount "$work/mnt$n"
+  unmount "$work/mnt$n"
   sleep 0.02
 }
 
@@ -101,11 +110,16 @@ ls -l "/proc/$pid/fd" >"$work/fds_end.txt"
 zombie_count=$(zombies)
 
 kill -TERM "$pid"
-wait "$pid" && status=0 || status=$?
-pid=
+for ((i = 0; i < 500; i++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.02; done
+if kill -0 "$pid" 2>/dev/null; then
+  status="still running 10 s after SIGTERM"
+else
+  wait "$pid" && status=0 || status=$?
+  pid=
+fi
 zombies_after=$(ps -eo stat= | grep -c '^Z' || true)
 mounts=$((warmup + cycles))
-detections=$(grep -c '^Detected USB device labeled .SOAK[123]. on ' "$work/log.txt" || true)
+detections=$(grep -c "^Detected USB device labeled .SOAK[123] $tag. on " "$work/log.txt" || true)
 errors=$(grep -c '^  error:' "$work/log.txt" || true)
 
 echo "soak: $cycles cycles after $warmup warm-up in ${seconds}s: $((2 * mounts)) mount table" \
@@ -114,7 +128,7 @@ echo "soak: RSS ${rss_start} kB -> ${rss_end} kB (peak ${rss_peak} kB), fds $fds
   "zombies $zombie_count (machine: $zombies_before -> $zombies_after), exit $status"
 
 fail=0
-[ "$status" -eq 0 ] || { echo "soak: kestrun exited with $status"; cat "$work/err.txt"; fail=1; }
+[ "$status" = 0 ] || { echo "soak: kestrun exited with $status"; cat "$work/err.txt"; fail=1; }
 if [ "$mode" != --sanitized ] && [ "$mode" != --valgrind ]; then
   [ $((rss_end - rss_start)) -le 1024 ] || { echo "soak: resident memory grew by more than 1 MB"; fail=1; }
 fi

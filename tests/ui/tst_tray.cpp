@@ -111,13 +111,14 @@ class TestTray : public QObject {
     QVERIFY(!rig.window->isVisible());
   }
 
-  void aRunItemWithoutACommandDoesNothing() {
+  // An entry without menurun: has nothing to run, so it offers no item.
+  void aMatchingEntryWithoutACommandOffersNoRunItem() {
     MainWindowRig rig;
     rig.store(kAdvanced, crlf_lines({"label:PEN", "exec:backup %1"}));
     to_tray(rig);
     rig.machine.plug("E:\\", "PEN");
     right_press(*rig.window);
-    QVERIFY(rig.window->tray->mPopRun->isVisible());
+    QVERIFY(!rig.window->tray->mPopRun->isVisible());
     rig.window->tray->mPopRun->trigger();
     QCOMPARE(rig.log(), "");
     QVERIFY(rig.launcher.launched.empty());

@@ -1,9 +1,7 @@
 // Real ext4, btrfs and xfs images on loop devices, listed, labelled and polled.
 // Needs root; skipped otherwise.
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <memory>
@@ -17,43 +15,15 @@
 #include "platform/labels_linux.h"
 #include "platform/launcher_linux.h"
 #include "tests/fakes/fake_machine.h"
+#include "tests/hostile/system.h"
 #include "tests/platform/linux/launch_record.h"
 #include "tests/platform/linux/temp_tree.h"
-
-extern char** environ;
+#include "tests/platform/linux/unique_label.h"
 
 namespace kestrun::platform {
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string output;  // stdout and stderr together
-};
-
-Outcome run(const std::vector<std::string>& command) {
-  std::vector<char*> argv;
-  for (const auto& word : command) argv.push_back(const_cast<char*>(word.c_str()));
-  argv.push_back(nullptr);
-  int pipe_ends[2];
-  if (pipe(pipe_ends) != 0) return {};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDERR_FILENO);
-  posix_spawn_file_actions_addclose(&actions, pipe_ends[0]);
-  pid_t pid = 0;
-  const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipe_ends[1]);
-  Outcome outcome;
-  char chunk[4096];
-  ssize_t got = 0;
-  while ((got = read(pipe_ends[0], chunk, sizeof chunk)) > 0) outcome.output.append(chunk, got);
-  close(pipe_ends[0]);
-  if (failed != 0) return {-1, command[0] + ": cannot start"};
-  waitpid(pid, &outcome.status, 0);
-  return outcome;
-}
+using testing::run;
 
 struct Volume {
   Volume(std::string fs, std::string label, std::string read_label, std::string size)
@@ -92,8 +62,11 @@ class LoopMounts : public ::testing::Test {
       return;
     }
     tree_ = new testing::TempTree();
+    // Only the pen is matched by label, so only its label must be this run's
+    // own; the others are about how their bytes are read.
+    const auto pen_label = testing::unique_label("MY PEN ");
     volumes_ = {
-        {"ext4", "MY PEN", "MY PEN", "16M"},
+        {"ext4", pen_label, pen_label, "16M"},
         {"ext4", "Thirteen Char", "Thirteen Char", "16M"},
         {"ext4", "Fourteen Chars", "Fourteen Chars", "16M"},
         {"ext4", "SixteenCharLabel", "SixteenCharLabel", "16M"},
@@ -125,7 +98,7 @@ class LoopMounts : public ::testing::Test {
     volume.mounted = check(run({"mount", volume.device, volume.folder}));
   }
 
-  static bool check(const Outcome& outcome) {
+  static bool check(const testing::Outcome& outcome) {
     if (outcome.status == 0) return true;
     problem_ = outcome.output;
     return false;
@@ -134,7 +107,7 @@ class LoopMounts : public ::testing::Test {
   // Undoes only what this suite did: its own mounts and loop devices.
   static void TearDownTestSuite() {
     for (auto& volume : volumes_) {
-      if (volume.mounted) run({"umount", volume.folder});
+      if (volume.mounted) testing::unmount_folder(volume.folder);
       if (!volume.device.empty()) run({"losetup", "-d", volume.device});
     }
     volumes_.clear();
@@ -202,10 +175,10 @@ TEST_F(LoopMounts, AMountThatWentAwayDoesNotAnswerWithTheLabelUnderIt) {
     if (drive.drive.mount.mount_point == pen().folder) mount_id = drive.drive.mount.mount_id;
   }
   ASSERT_NE(mount_id, 0);
-  EXPECT_EQ(mounted_label(pen().folder, mount_id), "MY PEN");
+  EXPECT_EQ(mounted_label(pen().folder, mount_id), pen().label);
   EXPECT_EQ(mounted_label(pen().folder, mount_id + 100000), std::nullopt);
 
-  ASSERT_EQ(run({"umount", pen().folder}).status, 0);
+  ASSERT_TRUE(testing::unmount_folder(pen().folder));
   pen().mounted = false;
   // The folder is still there, on the filesystem the image was mounted over.
   EXPECT_EQ(mounted_label(pen().folder, mount_id), std::nullopt);
@@ -220,7 +193,8 @@ TEST_F(LoopMounts, PollPassesRunTheEntryOncePerInsertion) {
   kestrun::testing::MemoryPane log;
   kestrun::testing::RecordingRunItem run_item;
   modGeneral::Context context{api, launcher, settings, log, run_item, {}};
-  const auto script = kestrun::testing::crlf_lines({"label:MY PEN", "exec:open-pen %1 %2 %3"});
+  const auto script =
+      kestrun::testing::crlf_lines({"label:" + pen().label, "exec:open-pen %1 %2 %3"});
   std::string ignored;
   settings.write(modGeneral::kAdvanced, script, &ignored);
 
@@ -228,7 +202,7 @@ TEST_F(LoopMounts, PollPassesRunTheEntryOncePerInsertion) {
   ASSERT_EQ(launcher.launched.size(), 1u) << log.text();
   const auto root = root_of(api, pen());
   const auto& request = launcher.launched[0];
-  EXPECT_EQ(request.command, "open-pen " + root + " MY PEN " + root.substr(0, 1));
+  EXPECT_EQ(request.command, "open-pen " + root + " " + pen().label + " " + root.substr(0, 1));
   EXPECT_EQ(request.root, root);
   EXPECT_EQ(request.mount_point, pen().folder);
   EXPECT_EQ(request.device, pen().device);
@@ -236,7 +210,7 @@ TEST_F(LoopMounts, PollPassesRunTheEntryOncePerInsertion) {
   modGeneral::run_detection(context, modGeneral::Mode::poll);
   EXPECT_EQ(launcher.launched.size(), 1u) << "the same drives run nothing again";
 
-  ASSERT_EQ(run({"umount", pen().folder}).status, 0);
+  ASSERT_TRUE(testing::unmount_folder(pen().folder));
   pen().mounted = false;
   modGeneral::run_detection(context, modGeneral::Mode::poll);
   EXPECT_EQ(launcher.launched.size(), 1u) << "the pen is gone";
@@ -260,7 +234,7 @@ TEST_F(LoopMounts, APollPassStartsTheCommandWithTheDriveInItsEnvironment) {
   kestrun::testing::MemoryPane log;
   kestrun::testing::RecordingRunItem run_item;
   modGeneral::Context context{api, launcher, settings, log, run_item, {}};
-  const auto& volume = volumes_[1];
+  const auto& volume = pen();
   const auto record_file = tree_->path("record");
   std::string ignored;
   settings.write(

@@ -1,0 +1,25 @@
+// The stored script and interval from a terminal, for machines without the
+// window: what the editor's Save and the interval box do, with their checks.
+#pragma once
+
+#include <QString>
+
+#include "cli/command_line.h"
+
+namespace kestrun::cli {
+
+/// Validates the script in `file` ('-' for standard input) exactly as
+/// --validate does, report and LF to CR LF conversion included, and stores it
+/// as the editor's Save would when it passes. 0 stored; 1 a check failed and
+/// nothing was stored; 2 the file or the store failed, the old script intact.
+int store_script(const QString& file, Services& services, const Streams& streams);
+
+/// Writes the stored script with LF line ends, so that printing it, editing
+/// it and storing it again gives back the same bytes.
+int print_script(Services& services, const Streams& streams);
+
+/// Stores the poll interval `value` as typed, provided it is a positive
+/// number of seconds; 2 when it is not, or when the store fails.
+int set_interval(const QString& value, Services& services, const Streams& streams);
+
+}  // namespace kestrun::cli

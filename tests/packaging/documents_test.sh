@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# What --help, the manual page and the README say about --list-drives, checked
+# against the program's real output: the column list is taken from the header
+# line it prints, so a column added to the table fails here until every
+# document names it.
+#   documents_test.sh KESTRUN SOURCE_DIR
+set -euo pipefail
+kestrun=$(realpath "$1")
+source_dir=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -m 0700 "$XDG_RUNTIME_DIR"
+fail() { echo "FAIL: $*"; exit 1; }
+
+timeout 20 "$kestrun" --list-drives >"$work/table"
+header=$(head -n 1 "$work/table")
+columns=$(printf '%s' "$header" | awk -F'\t' '{ for (i = 1; i <= NF; i++) printf "%s%s", (i > 1 ? ", " : ""), $i }')
+[ -n "$columns" ] || fail "--list-drives printed no header line"
+# Every line of the table has as many fields as the header.
+awk -F'\t' 'NR == 1 { n = NF } NF != n { exit 1 }' "$work/table" ||
+  fail "a line of --list-drives has other columns than its header"
+
+flat() { tr -s ' \n' '  '; }
+timeout 20 "$kestrun" --help | flat | grep -qF "columns: $columns." ||
+  fail "--help does not name the columns '$columns'"
+sed -e 's/\\-/-/g' "$source_dir/packaging/kestrun.1" | flat | grep -qF "columns: $columns." ||
+  fail "the manual page does not name the columns '$columns'"
+grep -qF "columns: $columns" "$source_dir/README.md" ||
+  fail "the README does not name the columns '$columns'"
+echo "ok: --help, the manual page and the README name the $(awk -F'\t' 'NR == 1 { print NF }' "$work/table") columns: $columns"
