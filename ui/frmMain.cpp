@@ -94,7 +94,10 @@ void frmMain::Form_Load() {
   }
   if (chkAuto->isChecked()) cmdAction_Click();
   show();
-  if (chkMin->isChecked()) setWindowState(windowState() | Qt::WindowMinimized);
+  // Straight to the tray rather than through a minimised state: a window that
+  // the program itself minimised keeps the Iconic hint on X11 while hidden,
+  // and a window manager then maps it minimised again on the first restore.
+  if (chkMin->isChecked()) minimize_to_tray();
 }
 
 void frmMain::cmdAction_Click() {
