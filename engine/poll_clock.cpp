@@ -23,8 +23,10 @@ std::optional<double> parse_interval(std::string_view text) {
 
 std::string countdown_text(double seconds) {
   if (seconds == 0) seconds = 0;  // no "-0"
-  char buffer[64];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, seconds);
+  // Room for the largest double written out in full.
+  char buffer[400];
+  const auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, seconds, std::chars_format::fixed);
   if (error != std::errc()) return {};
   return std::string(buffer, end);
 }

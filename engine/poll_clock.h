@@ -12,7 +12,8 @@ namespace kestrun {
 /// std::nullopt for anything else (empty, letters, "10s", inf, nan).
 std::optional<double> parse_interval(std::string_view text);
 
-/// Seconds as the shortest decimal text: "9", "0", "9.5".
+/// Seconds as the shortest decimal text without an exponent: "9", "0",
+/// "9.5", "100000".
 std::string countdown_text(double seconds);
 
 /// Counts one-second ticks and says when a pass is due. A pass is due at the

@@ -74,4 +74,13 @@ TEST(PollClock, ParsesDecimalTextOnly) {
   EXPECT_EQ(kestrun::countdown_text(-0.0), "0");
 }
 
+TEST(PollClock, LargeCountdownsAreWrittenOutWithoutAnExponent) {
+  EXPECT_EQ(kestrun::countdown_text(1e5), "100000");
+  EXPECT_EQ(kestrun::countdown_text(2e5 + 0.5), "200000.5");
+  EXPECT_EQ(kestrun::countdown_text(1e20), "100000000000000000000");
+  const auto largest = kestrun::countdown_text(1.7976931348623157e308);
+  EXPECT_EQ(largest.size(), 309u);
+  EXPECT_EQ(largest.find_first_not_of("0123456789"), std::string::npos);
+}
+
 }  // namespace
