@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/printable.h"
+
 namespace kestrun {
 
 std::optional<double> parse_interval(std::string_view text) {
@@ -44,6 +46,17 @@ PollClock::Tick PollClock::tick(std::string_view interval_text) {
     tick_count_ = 0;
   }
   return tick;
+}
+
+std::string PollClock::note_interval(std::string_view interval_text) {
+  if (parse_interval(interval_text)) {
+    told_.reset();
+    return {};
+  }
+  if (told_ == interval_text) return {};
+  told_ = std::string(interval_text);
+  return "Interval '" + escape_controls(interval_text) +
+         "' is not a number: no poll pass runs until it is a positive number of seconds";
 }
 
 }  // namespace kestrun

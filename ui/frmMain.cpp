@@ -106,6 +106,7 @@ void frmMain::cmdAction_Click() {
     timTimer->start();
     poll_clock_.reset();
     modGeneral::log_replace(*txtOutput, modGeneral::kStartedLine);
+    log_interval_note();
     context_->last_drive_snapshot.clear();
     modGeneral::run_detection(*context_, Mode::poll);
   } else {
@@ -121,7 +122,17 @@ void frmMain::timTimer_Timer() {
   if (tick.run_pass) modGeneral::run_detection(*context_, Mode::poll);
 }
 
-void frmMain::txtInterval_LostFocus() { store(modGeneral::kInterval, txtInterval->text()); }
+void frmMain::txtInterval_LostFocus() {
+  store(modGeneral::kInterval, txtInterval->text());
+  if (timTimer->isActive()) log_interval_note();
+}
+
+// Polling with an interval that is not a number runs no pass after the first;
+// the log says so once, where the user looks, rather than on every tick.
+void frmMain::log_interval_note() {
+  const std::string note = poll_clock_.note_interval(txtInterval->text().toStdString());
+  if (!note.empty()) modGeneral::log_append(*txtOutput, note);
+}
 
 void frmMain::chkAuto_Click() { store(modGeneral::kAuto, check_text(chkAuto)); }
 

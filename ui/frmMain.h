@@ -84,6 +84,7 @@ class frmMain : public QWidget {
   void connect_events();
   void store(const modGeneral::SettingKey& key, const QString& value);
   void restore_from_tray();
+  void log_interval_note();
   bool confirm_exit();
 
   modGeneral::SettingsStore& settings_;

@@ -83,4 +83,21 @@ TEST(PollClock, LargeCountdownsAreWrittenOutWithoutAnExponent) {
   EXPECT_EQ(largest.find_first_not_of("0123456789"), std::string::npos);
 }
 
+TEST(PollClock, ANonNumberIsToldOnceUntilItChangesOrPollingStartsAgain) {
+  PollClock clock;
+  const std::string told =
+      "Interval 'abc' is not a number: no poll pass runs until it is a positive number of seconds";
+  EXPECT_EQ(clock.note_interval("abc"), told);
+  EXPECT_EQ(clock.note_interval("abc"), "");
+  EXPECT_EQ(clock.note_interval(""),
+            "Interval '' is not a number: no poll pass runs until it is a positive number of "
+            "seconds");
+  EXPECT_EQ(clock.note_interval("10"), "");
+  EXPECT_EQ(clock.note_interval("abc"), told);
+  clock.reset();
+  EXPECT_EQ(clock.note_interval("abc"), told);
+  // A line of its own whatever the stored text holds.
+  EXPECT_EQ(clock.note_interval("1\r\nlabel:x").find_first_of("\r\n"), std::string::npos);
+}
+
 }  // namespace
