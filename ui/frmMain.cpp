@@ -79,7 +79,9 @@ void frmMain::connect_events() {
 void frmMain::Form_Load() {
   {
     frmSplash splash(this);
-    splash.exec();
+    // Only its own timer closes the splash: anything else that ends its wait
+    // is the program being asked to end during start-up.
+    if (splash.exec() != QDialog::Accepted) return;
   }
   context_->last_drive_snapshot.clear();
   setWindowTitle(windowTitle() + QStringLiteral(" v") + QString::fromStdString(version_text()));

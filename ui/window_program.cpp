@@ -17,15 +17,22 @@ int run_window_program() {
   // The window lives on in the tray; only the tray menu's Exit ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
 
+  // A session that ends sends SIGTERM, at any moment of start-up too. exit()
+  // leaves whichever loop start-up waits in (the splash), where quit() is
+  // ignored until the application's own loop runs.
+  bool ending = false;
+  const auto termination = platform::watch_termination_requests([&ending] {
+    ending = true;
+    QCoreApplication::exit(0);
+  });
+
   const auto drives = platform::make_drive_api();
   const auto launcher = platform::make_launcher();
   QtSettingsStore settings;
   QtDesktop desktop;
-
   frmMain window(*drives, *launcher, settings, desktop);
-  // A session that ends sends SIGTERM; quit as Exit would, without asking.
-  const auto termination = platform::watch_termination_requests([] { QCoreApplication::quit(); });
   window.Form_Load();
+  if (ending) return 0;
   return QApplication::exec();
 }
 
