@@ -7,13 +7,13 @@
 #include "settings/qt_settings_store.h"
 #include "ui/desktop.h"
 #include "ui/frmMain.h"
-#include "ui/layout.h"
 
 namespace kestrun::ui {
 
 int run_window_program() {
+  // No icon for the whole application: the editor is a tool window without
+  // one, and the main window and the tray carry the program icon themselves.
   QApplication::setApplicationName(QStringLiteral("Kestrun"));
-  QApplication::setWindowIcon(program_icon());
   // The window lives on in the tray; only the tray menu's Exit ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
 

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The kestrun program itself on an X display: it shows the splash, then its
-# main window and the editor; and a termination request ends it cleanly at
-# any moment, start-up included.
+# main window; the editor it opens is a tool window without an icon; and a
+# termination request ends it cleanly at any moment, start-up included.
 set -euo pipefail
 program=$1
-for tool in Xvfb xdotool; do
+for tool in Xvfb xdotool xprop; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
@@ -52,7 +52,9 @@ echo "ok: the main window shows after the splash"
 # The "..." button, at 6480, 1920 twips with a size of 375 by 1335.
 xdotool mousemove --window "$(visible '^Kestrun v1\.5$')" 444 172 click 1
 wait_visible '^Edit Detection List\.\.\.$' || fail "the editor did not open"
-echo "ok: the editor opens"
+xprop -id "$(visible '^Edit Detection List\.\.\.$')" _NET_WM_ICON | grep -q 'not found' ||
+  fail "the editor's title bar carries an icon"
+echo "ok: the editor opens as a tool window without an icon"
 
 terminate "$program_pid" "with the editor open"
 echo "ok: SIGTERM ends the program cleanly"
