@@ -10,6 +10,7 @@
 #include "cli/stdout_pane.h"
 #include "engine/poll_clock.h"
 #include "engine/version.h"
+#include "instance/single_instance.h"
 #include "platform/platform.h"
 #include "settings/qt_settings_store.h"
 
@@ -280,6 +281,12 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
                                       "of seconds; set it in the window or in the settings file")
                            .arg(QString::fromStdString(interval_text)));
   }
+  if (services.claim_instance) {
+    if (const auto refusal = services.claim_instance()) {
+      print(streams.err, *refusal + QLatin1Char('\n'));
+      return kExitCheckFailed;
+    }
+  }
   return run_headless(services, interval_text, parser.isSet(instant), streams.out);
 }
 
@@ -289,7 +296,8 @@ int main(int argc, char* argv[]) {
   const auto drives = platform::make_drive_api();
   const auto launcher = platform::make_launcher();
   QtSettingsStore settings;
-  Services services{*drives, *launcher, settings};
+  instance::SingleInstance only(instance::Role::headless);
+  Services services{*drives, *launcher, settings, [&only] { return only.claim_or_refusal(); }};
   return run_command_line(QCoreApplication::arguments(), services);
 }
 
