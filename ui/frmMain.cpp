@@ -1,5 +1,6 @@
 #include "ui/frmMain.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -99,7 +100,8 @@ void frmMain::Form_Load() {
   // Straight to the tray rather than through a minimised state: a window that
   // the program itself minimised keeps the Iconic hint on X11 while hidden,
   // and a window manager then maps it minimised again on the first restore.
-  if (chkMin->isChecked()) minimize_to_tray();
+  if (chkMin->isChecked() && !show_when_loaded_) minimize_to_tray();
+  loaded_ = true;
 }
 
 void frmMain::cmdAction_Click() {
@@ -167,6 +169,21 @@ void frmMain::restore_from_tray() {
   raise();
   activateWindow();
   tray->remove();
+}
+
+void frmMain::show_main_window() {
+  if (!loaded_) {
+    show_when_loaded_ = true;
+    return;
+  }
+  // An open editor or question keeps the main window blocked; it is what the
+  // user needs to see.
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    modal->raise();
+    modal->activateWindow();
+    return;
+  }
+  restore_from_tray();
 }
 
 void frmMain::tray_left_button_down() { restore_from_tray(); }
