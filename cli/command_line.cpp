@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "cli/headless.h"
@@ -296,8 +297,13 @@ int main(int argc, char* argv[]) {
   const auto drives = platform::make_drive_api();
   const auto launcher = platform::make_launcher();
   QtSettingsStore settings;
-  instance::SingleInstance only(instance::Role::headless);
-  Services services{*drives, *launcher, settings, [&only] { return only.claim_or_refusal(); }};
+  // Made only for --headless: finding the runtime folder can warn, and the
+  // one-shot options have nothing to say about it.
+  std::unique_ptr<instance::SingleInstance> only;
+  Services services{*drives, *launcher, settings, [&only] {
+                      only = std::make_unique<instance::SingleInstance>(instance::Role::headless);
+                      return only->claim_or_refusal();
+                    }};
   return run_command_line(QCoreApplication::arguments(), services);
 }
 
