@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "cli/headless.h"
@@ -12,6 +13,7 @@
 #include "engine/poll_clock.h"
 #include "engine/text_bytes.h"
 #include "engine/version.h"
+#include "instance/single_instance.h"
 #include "platform/platform.h"
 #include "platform/process_start.h"
 #include "settings/qt_settings_store.h"
@@ -289,6 +291,12 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
                                       "the window")
                            .arg(QString::fromStdString(interval_text)));
   }
+  if (services.claim_instance) {
+    if (const auto refusal = services.claim_instance()) {
+      print(streams.err, *refusal + QLatin1Char('\n'));
+      return kExitCheckFailed;
+    }
+  }
   return run_headless(services, interval_text, parser.isSet(instant), streams.out);
 }
 
@@ -301,7 +309,13 @@ int main(int argc, char* argv[]) {
   const auto drives = platform::make_drive_api();
   const auto launcher = platform::make_launcher();
   QtSettingsStore settings;
-  Services services{*drives, *launcher, settings};
+  // Made only for --headless: finding the runtime folder can warn, and the
+  // one-shot options have nothing to say about it.
+  std::unique_ptr<instance::SingleInstance> only;
+  Services services{*drives, *launcher, settings, [&only] {
+                      only = std::make_unique<instance::SingleInstance>(instance::Role::headless);
+                      return only->claim_or_refusal();
+                    }};
   return run_command_line(platform::decode_arguments(argc, argv), services, streams);
 }
 

@@ -1,8 +1,11 @@
 // Kestrun started with arguments: validate scripts, list drives, poll headless.
 #pragma once
 
+#include <QString>
 #include <QStringList>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/modGeneral.h"
@@ -15,6 +18,9 @@ struct Services {
   modGeneral::DriveApi& drives;
   modGeneral::Launcher& launcher;
   modGeneral::SettingsStore& settings;
+  /// Makes --headless the user's one Kestrun for as long as the program runs;
+  /// the message when another one already runs. Tests leave it empty.
+  std::function<std::optional<QString>()> claim_instance = {};
 };
 
 struct Streams {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/drive_api.h"
 #include "engine/drive_list.h"
@@ -105,6 +106,11 @@ struct Context {
 /// One detection pass. `text` is the script for a validate pass; poll and
 /// menu passes read the stored script. Returns the validation report.
 std::string run_detection(Context& context, Mode mode, std::string_view text = {});
+
+/// The launch requests a first poll pass over `drives` would make for
+/// `script`, in the order it would make them, without starting, logging or
+/// remembering anything.
+std::vector<LaunchRequest> dry_poll_pass(DriveApi& drives, std::string_view script);
 
 /// The launch request for `command` on the drive at `root`, found for the entry
 /// labelled `label`: placeholders substituted, drive fields filled in.

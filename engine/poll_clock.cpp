@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/printable.h"
+
 namespace kestrun {
 
 std::optional<double> parse_interval(std::string_view text) {
@@ -23,8 +25,10 @@ std::optional<double> parse_interval(std::string_view text) {
 
 std::string countdown_text(double seconds) {
   if (seconds == 0) seconds = 0;  // no "-0"
-  char buffer[64];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, seconds);
+  // Room for the largest double written out in full.
+  char buffer[400];
+  const auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, seconds, std::chars_format::fixed);
   if (error != std::errc()) return {};
   return std::string(buffer, end);
 }
@@ -42,6 +46,17 @@ PollClock::Tick PollClock::tick(std::string_view interval_text) {
     tick_count_ = 0;
   }
   return tick;
+}
+
+std::string PollClock::note_interval(std::string_view interval_text) {
+  if (parse_interval(interval_text)) {
+    told_.reset();
+    return {};
+  }
+  if (told_ == interval_text) return {};
+  told_ = std::string(interval_text);
+  return "Interval '" + escape_controls(interval_text) +
+         "' is not a number: no poll pass runs until it is a positive number of seconds";
 }
 
 }  // namespace kestrun

@@ -12,7 +12,8 @@ namespace kestrun {
 /// std::nullopt for anything else (empty, letters, "10s", inf, nan).
 std::optional<double> parse_interval(std::string_view text);
 
-/// Seconds as the shortest decimal text: "9", "0", "9.5".
+/// Seconds as the shortest decimal text without an exponent: "9", "0",
+/// "9.5", "100000".
 std::string countdown_text(double seconds);
 
 /// Counts one-second ticks and says when a pass is due. A pass is due at the
@@ -25,16 +26,26 @@ class PollClock {
     std::string countdown;  ///< seconds left, never below 0; "" for a non-number
   };
 
-  /// Polling starts: the next pass is one interval away.
-  void reset() { tick_count_ = 0; }
+  /// Polling starts: the next pass is one interval away, and an interval
+  /// that is not a number is told again.
+  void reset() {
+    tick_count_ = 0;
+    told_.reset();
+  }
 
   /// One tick, reading the interval text afresh.
   Tick tick(std::string_view interval_text);
+
+  /// The action-log line for polling that starts with, or an interval that
+  /// changes to, `interval_text`: for a text that is not a number, the line
+  /// that says no pass runs, once per text; "" otherwise.
+  std::string note_interval(std::string_view interval_text);
 
   std::int32_t tick_count() const { return tick_count_; }
 
  private:
   std::int32_t tick_count_ = 0;
+  std::optional<std::string> told_;  // the non-number last told
 };
 
 }  // namespace kestrun

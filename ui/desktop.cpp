@@ -2,8 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSystemTrayIcon>
+#include <algorithm>
 
 #include "platform/web_link.h"
 
@@ -13,6 +16,22 @@ namespace {
 // A box owned by a window in the tray would open out of sight.
 QWidget* visible_or_none(QWidget* parent) {
   return parent && parent->isVisible() ? parent : nullptr;
+}
+
+// A message box wraps its text at half the screen's width, which can leave
+// the last word or two ("(Error 2)") alone on a line. Each line of a message
+// is kept whole instead, as far as the screen allows.
+void fit_lines(QMessageBox& box) {
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  if (label == nullptr) return;
+  int widest = 0;
+  for (const QString& line : box.text().split(QLatin1Char('\n'))) {
+    widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+  }
+  const QScreen* screen = box.screen();
+  const int room = screen ? screen->availableGeometry().width() * 3 / 4 : widest;
+  // A pixel or two of slack, so rounding never wraps the last word.
+  label->setMinimumWidth(std::min(widest + 4, room));
 }
 
 }  // namespace
@@ -28,6 +47,8 @@ void QtDesktop::show_message(QWidget* parent, const QString& text, const QString
                              bool warning) {
   QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, text,
                   QMessageBox::Ok, visible_or_none(parent));
+  box.setTextFormat(Qt::PlainText);
+  fit_lines(box);
   box.exec();
 }
 

@@ -7,10 +7,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
-#include <QTextDocument>
 #include <QTimer>
 
 #include "ui/desktop.h"
+#include "ui/drive_rows.h"
 #include "ui/layout.h"
 #include "ui/rich_text_pane.h"
 
@@ -47,39 +47,6 @@ RichTextPane* editor_pane(QWidget* parent, const char* name) {
 // The panes' top and height never change; only left and width are set.
 constexpr int kPaneTop = 3000;
 constexpr int kPaneHeight = 4095;
-
-// Each row keeps the engine's bytes of its text, so a label that is not valid
-// UTF-8 still goes into the script as the drive carries it.
-constexpr int kRowBytesRole = Qt::UserRole;
-
-// Two sticks with the same label differ in where they are mounted; the row
-// itself must keep the engine's form, so that goes into the tooltip.
-QString location_tip(const modGeneral::DriveLocation& where, const std::string& root) {
-  if (where.device.empty() && (where.mount_point.empty() || where.mount_point == root)) {
-    return {};
-  }
-  QString tip = QString::fromStdString(where.mount_point);
-  if (!where.device.empty()) tip += QLatin1Char('\n') + QString::fromStdString(where.device);
-  // A mount path may look like markup; it must show as it is.
-  return Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
-}
-
-class DriveRows : public modGeneral::DriveList {
- public:
-  DriveRows(QListWidget* list, modGeneral::DriveApi& drives) : list_(list), drives_(drives) {}
-
-  void clear() override { list_->clear(); }
-
-  void add_row(const std::string& row, const std::string& root) override {
-    auto* item = new QListWidgetItem(QString::fromStdString(row), list_);
-    item->setData(kRowBytesRole, QByteArray::fromStdString(row));
-    item->setToolTip(location_tip(drives_.locate(root), root));
-  }
-
- private:
-  QListWidget* list_;
-  modGeneral::DriveApi& drives_;
-};
 
 // The byte offset of character `position` in UTF-8 `text`, characters counted
 // as the pane counts them: one per code point, a CR LF two.
@@ -129,7 +96,8 @@ frmAdvanced::frmAdvanced(modGeneral::Context& context, Desktop& desktop, QWidget
       cmdCancel(button(this, QStringLiteral("Discard"), "cmdCancel")),
       timPoll(named(new QTimer(this), "timPoll")),
       context_(context),
-      desktop_(desktop) {
+      desktop_(desktop),
+      listed_(std::make_unique<ListedDrives>(context.drives)) {
   setObjectName(QStringLiteral("frmAdvanced"));
   setWindowTitle(QStringLiteral("Edit Detection List..."));
   setFont(dialog_font());
@@ -142,6 +110,8 @@ frmAdvanced::frmAdvanced(modGeneral::Context& context, Desktop& desktop, QWidget
   Form_Load();
   timPoll->start();
 }
+
+frmAdvanced::~frmAdvanced() = default;
 
 void frmAdvanced::connect_events() {
   connect(timPoll, &QTimer::timeout, this, &frmAdvanced::timPoll_Timer);
@@ -168,8 +138,8 @@ void frmAdvanced::timPoll_Timer() { refresh_drive_list(); }
 void frmAdvanced::refresh_drive_list() {
   std::string roots = modGeneral::get_drive_strings(context_.drives);
   if (roots == listed_roots_) return;
-  DriveRows rows(lstDrives, context_.drives);
-  modGeneral::fill_drive_list(context_.drives, roots, rows);
+  listed_->refill(roots, lstDrives);
+  set_row_tips(lstDrives, *listed_, txtAdvanced->text());
   listed_roots_ = std::move(roots);
 }
 
@@ -215,10 +185,19 @@ void frmAdvanced::Label5_DblClick() { insert_at_caret(Label5->text().toStdString
 void frmAdvanced::lstDrives_DblClick() {
   const QList<QListWidgetItem*> selected = lstDrives->selectedItems();
   if (selected.isEmpty()) return;
-  const std::string row = selected.front()->data(kRowBytesRole).toByteArray().toStdString();
+  const QListWidgetItem* item = selected.front();
+  const std::string row = item->data(kRowBytesRole).toByteArray().toStdString();
   // Everything after the label is " (", the 3-character root and ")".
   if (row.size() < 6) return;
-  insert_at_caret(row.substr(0, row.size() - 6));
+  const std::string label = row.substr(0, row.size() - 6);
+  // A label is the drive's, not the user's: pasted as it is, it could put a
+  // line or a command of its own into the script.
+  if (const auto refusal =
+          paste_refusal(label, item->data(kRowRootRole).toByteArray().toStdString())) {
+    desktop_.show_message(this, *refusal, QStringLiteral("Kestrun"), true);
+    return;
+  }
+  insert_at_caret(label);
 }
 
 // A selection is not replaced: the text goes in front of it.
@@ -304,6 +283,10 @@ bool frmAdvanced::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Label6) Label6_DblClick();
     if (watched == Label5) Label5_DblClick();
     if (watched == lstDrives->viewport()) lstDrives_DblClick();
+  }
+  // Which entries act on a drive follows the text being edited, unsaved.
+  if (event->type() == QEvent::ToolTip && watched == lstDrives->viewport()) {
+    set_row_tips(lstDrives, *listed_, txtAdvanced->text());
   }
   return QDialog::eventFilter(watched, event);
 }

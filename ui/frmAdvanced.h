@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 #include <string>
 
 #include "engine/modGeneral.h"
@@ -14,6 +15,7 @@ class QTimer;
 namespace kestrun::ui {
 
 class Desktop;
+class ListedDrives;
 class RichTextPane;
 
 /// A tool window, opened modally by the main window's "..." button. It opens
@@ -24,6 +26,7 @@ class frmAdvanced : public QDialog {
 
  public:
   frmAdvanced(modGeneral::Context& context, Desktop& desktop, QWidget* owner = nullptr);
+  ~frmAdvanced() override;
 
   /// A pane's horizontal place in the layout's twips, kept exact rather than
   /// read back from pixels, so widths computed from it are the layout's own.
@@ -82,6 +85,7 @@ class frmAdvanced : public QDialog {
 
   modGeneral::Context& context_;
   Desktop& desktop_;
+  std::unique_ptr<ListedDrives> listed_;
   std::string listed_roots_;
   Span advanced_span_{120, 10815};
   Span log_span_{5760, 5175};

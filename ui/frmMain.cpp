@@ -1,5 +1,6 @@
 #include "ui/frmMain.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -79,7 +80,9 @@ void frmMain::connect_events() {
 void frmMain::Form_Load() {
   {
     frmSplash splash(this);
-    splash.exec();
+    // Only its own timer closes the splash: anything else that ends its wait
+    // is the program being asked to end during start-up.
+    if (splash.exec() != QDialog::Accepted) return;
   }
   context_->last_drive_snapshot.clear();
   setWindowTitle(windowTitle() + QStringLiteral(" v") + QString::fromStdString(version_text()));
@@ -94,7 +97,11 @@ void frmMain::Form_Load() {
   }
   if (chkAuto->isChecked()) cmdAction_Click();
   show();
-  if (chkMin->isChecked()) setWindowState(windowState() | Qt::WindowMinimized);
+  // Straight to the tray rather than through a minimised state: a window that
+  // the program itself minimised keeps the Iconic hint on X11 while hidden,
+  // and a window manager then maps it minimised again on the first restore.
+  if (chkMin->isChecked() && !show_when_loaded_) minimize_to_tray();
+  loaded_ = true;
 }
 
 void frmMain::cmdAction_Click() {
@@ -103,6 +110,7 @@ void frmMain::cmdAction_Click() {
     timTimer->start();
     poll_clock_.reset();
     modGeneral::log_replace(*txtOutput, modGeneral::kStartedLine);
+    log_interval_note();
     context_->last_drive_snapshot.clear();
     modGeneral::run_detection(*context_, Mode::poll);
   } else {
@@ -118,7 +126,17 @@ void frmMain::timTimer_Timer() {
   if (tick.run_pass) modGeneral::run_detection(*context_, Mode::poll);
 }
 
-void frmMain::txtInterval_LostFocus() { store(modGeneral::kInterval, txtInterval->text()); }
+void frmMain::txtInterval_LostFocus() {
+  store(modGeneral::kInterval, txtInterval->text());
+  if (timTimer->isActive()) log_interval_note();
+}
+
+// Polling with an interval that is not a number runs no pass after the first;
+// the log says so once, where the user looks, rather than on every tick.
+void frmMain::log_interval_note() {
+  const std::string note = poll_clock_.note_interval(txtInterval->text().toStdString());
+  if (!note.empty()) modGeneral::log_append(*txtOutput, note);
+}
 
 void frmMain::chkAuto_Click() { store(modGeneral::kAuto, check_text(chkAuto)); }
 
@@ -151,6 +169,21 @@ void frmMain::restore_from_tray() {
   raise();
   activateWindow();
   tray->remove();
+}
+
+void frmMain::show_main_window() {
+  if (!loaded_) {
+    show_when_loaded_ = true;
+    return;
+  }
+  // An open editor or question keeps the main window blocked; it is what the
+  // user needs to see.
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    modal->raise();
+    modal->activateWindow();
+    return;
+  }
+  restore_from_tray();
 }
 
 void frmMain::tray_left_button_down() { restore_from_tray(); }

@@ -56,6 +56,9 @@ class frmMain : public QWidget {
   void Form_Load();
   /// Hides the window and puts its icon in the tray.
   void minimize_to_tray();
+  /// A later start of Kestrun asked for the main window: it comes back from
+  /// the tray, or stays shown after start-up.
+  void show_main_window();
 
   void cmdAction_Click();
   void timTimer_Timer();
@@ -84,6 +87,7 @@ class frmMain : public QWidget {
   void connect_events();
   void store(const modGeneral::SettingKey& key, const QString& value);
   void restore_from_tray();
+  void log_interval_note();
   bool confirm_exit();
 
   modGeneral::SettingsStore& settings_;
@@ -91,6 +95,8 @@ class frmMain : public QWidget {
   std::unique_ptr<modGeneral::Context> context_;
   PollClock poll_clock_;
   bool quitting_ = false;
+  bool loaded_ = false;
+  bool show_when_loaded_ = false;
   bool reporting_store_failure_ = false;
 };
 

@@ -22,15 +22,17 @@ QString home_page_caption() {
 
 void open_web_page(QWidget* parent, Desktop& desktop, const QString& address) {
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  if (const auto failure = desktop.open_url(QUrl(address))) {
-    const platform::WebLinkFailure words{failure->description.toStdString(),
-                                         static_cast<unsigned long>(failure->number)};
-    desktop.show_message(
-        parent,
-        QString::fromStdString(platform::web_link_error_message(address.toStdString(), words)),
-        QStringLiteral("Kestrun"), false);
-  }
+  const auto failure = desktop.open_url(QUrl(address));
+  // The busy pointer is over once the call returns; left on, it would sit
+  // over the message until the message was closed.
   QGuiApplication::restoreOverrideCursor();
+  if (!failure) return;
+  const platform::WebLinkFailure words{failure->description.toStdString(),
+                                       static_cast<unsigned long>(failure->number)};
+  desktop.show_message(
+      parent,
+      QString::fromStdString(platform::web_link_error_message(address.toStdString(), words)),
+      QStringLiteral("Kestrun"), false);
 }
 
 LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent) { setCursor(Qt::WhatsThisCursor); }

@@ -17,7 +17,8 @@ QString donation_page_address();
 QString home_page_caption();
 
 /// Opens `address` under the wait cursor. When the desktop cannot start its
-/// handler at all, says so with the system's words and number.
+/// handler at all, says so with the system's words and number, once the wait
+/// cursor is gone.
 void open_web_page(QWidget* parent, Desktop& desktop, const QString& address);
 
 /// A label or picture that opens a page when clicked. The pointer turns into

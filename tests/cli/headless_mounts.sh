@@ -35,9 +35,11 @@ truncate -s 16M "$work/img"
 mkfs.ext4 -q -L "$label" "$work/img"
 loop=$(losetup --find --show "$work/img")
 mkdir -p "$work/mnt"
-mkdir -m 0700 "$work/run"
-export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
-export XDG_RUNTIME_DIR="$work/run"
+mkdir -m 700 "$work/runtime"
+# Settings and the one-instance lock of this run only, so runs side by side
+# (and a Kestrun of the user's own) never meet.
+export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" \
+  XDG_RUNTIME_DIR="$work/runtime"
 
 # The command records its arguments and the drive's environment, one line a run.
 cat > "$work/record.sh" <<'SH'

@@ -74,4 +74,30 @@ TEST(PollClock, ParsesDecimalTextOnly) {
   EXPECT_EQ(kestrun::countdown_text(-0.0), "0");
 }
 
+TEST(PollClock, LargeCountdownsAreWrittenOutWithoutAnExponent) {
+  EXPECT_EQ(kestrun::countdown_text(1e5), "100000");
+  EXPECT_EQ(kestrun::countdown_text(2e5 + 0.5), "200000.5");
+  EXPECT_EQ(kestrun::countdown_text(1e20), "100000000000000000000");
+  const auto largest = kestrun::countdown_text(1.7976931348623157e308);
+  EXPECT_EQ(largest.size(), 309u);
+  EXPECT_EQ(largest.find_first_not_of("0123456789"), std::string::npos);
+}
+
+TEST(PollClock, ANonNumberIsToldOnceUntilItChangesOrPollingStartsAgain) {
+  PollClock clock;
+  const std::string told =
+      "Interval 'abc' is not a number: no poll pass runs until it is a positive number of seconds";
+  EXPECT_EQ(clock.note_interval("abc"), told);
+  EXPECT_EQ(clock.note_interval("abc"), "");
+  EXPECT_EQ(clock.note_interval(""),
+            "Interval '' is not a number: no poll pass runs until it is a positive number of "
+            "seconds");
+  EXPECT_EQ(clock.note_interval("10"), "");
+  EXPECT_EQ(clock.note_interval("abc"), told);
+  clock.reset();
+  EXPECT_EQ(clock.note_interval("abc"), told);
+  // A line of its own whatever the stored text holds.
+  EXPECT_EQ(clock.note_interval("1\r\nlabel:x").find_first_of("\r\n"), std::string::npos);
+}
+
 }  // namespace

@@ -55,9 +55,12 @@ for n in 1 2 3; do
   mkdir -p "$work/mnt$n"
 done
 
-# Each image's entry leaves a mark, so the soak knows its mount was acted on.
-export XDG_CONFIG_HOME="$work/config"
+# Settings, state and the one-instance lock of this run only.
+export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" \
+  XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$XDG_CONFIG_HOME/Kestrun"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+# Each image's entry leaves a mark, so the soak knows its mount was acted on.
 {
   printf '[Settings]\nInterval=1\nAuto=0\nMinimise=0\n'
   printf 'Advanced="label:SOAK1 %s\\r\\nexec:touch %s/ran1\\r\\n' "$tag" "$work"

@@ -17,7 +17,6 @@
 #include "tests/fakes/fake_machine.h"
 #include "ui/desktop.h"
 #include "ui/frmMain.h"
-#include "ui/layout.h"
 #include "ui/tray_icon.h"
 
 namespace {
@@ -71,7 +70,6 @@ void obey_standard_input(kestrun::ui::frmMain& window) {
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kestrun"));
-  QApplication::setWindowIcon(kestrun::ui::program_icon());
   QApplication::setQuitOnLastWindowClosed(false);
   const bool screenshots = argc > 1 && QByteArray(argv[1]) == "screenshots";
 

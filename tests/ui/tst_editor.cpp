@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
@@ -11,6 +12,7 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 #include "tests/ui/ui_test_support.h"
@@ -70,6 +72,23 @@ void double_click_row(frmAdvanced& editor, int row) {
 }
 
 int pixel_width(int twips) { return kestrun::ui::pixels(twips); }
+
+// The rows' tooltips as the pointer finds them, as plain text; with `entries`
+// false, without the line about the script's entries.
+QStringList tips(frmAdvanced& editor, bool entries = true) {
+  QStringList shown;
+  for (int row = 0; row < editor.lstDrives->count(); ++row) {
+    QListWidgetItem* item = editor.lstDrives->item(row);
+    const QPoint at = editor.lstDrives->visualItemRect(item).center();
+    QHelpEvent hover(QEvent::ToolTip, at, editor.lstDrives->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(editor.lstDrives->viewport(), &hover);
+    QTextDocument tip;
+    tip.setHtml(item->toolTip());
+    const QStringList lines = tip.toPlainText().split(QChar::LineSeparator);
+    shown << (entries ? lines.last() : lines.join('\n'));
+  }
+  return shown;
+}
 
 // The settings folder made read-only: a read-only tmpfs as root, whom file
 // modes do not stop, and file modes otherwise. Undone when it goes.
@@ -179,6 +198,77 @@ class TestEditor : public QObject {
     QVERIFY2(second.contains("/media/me/&lt;b&gt;PEN&lt;/b&gt;"), qPrintable(second));
     // Where the root is all there is to say, there is no tooltip.
     QCOMPARE(editor.lstDrives->item(2)->toolTip(), "");
+  }
+
+  void aRowsTooltipSaysWhichEntriesOfTheTextActOnTheDrive() {
+    MainWindowRig rig;
+    rig.machine.plug("C:\\", "System", modGeneral::kDriveFixed);
+    rig.machine.plug("E:\\", "PEN");
+    rig.machine.plug("F:\\", "PEN");
+    rig.machine.plug("G:\\", "DVD", modGeneral::kDriveCdrom);
+    rig.machine.plug("H:\\", "CAM");
+    rig.store(kAdvanced, "stored");
+    frmAdvanced editor(rig.window->context(), rig.desktop);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    const int reads = rig.machine.label_reads;
+
+    editor.txtAdvanced->set_text(
+        crlf_lines({"ignore:h:\\", "label:PEN", "exec:a", "label:CAM", "exec:b", "label:(any)",
+                    "exec:c", "label:PEN", "exec:d"}));
+    QCOMPARE(tips(editor), QStringList({
+                               "Entry 3 '(any)' acts on this drive.",
+                               "Entries 1 'PEN', 4 'PEN' act on this drive.",
+                               "No entry acts on this drive: entry 1 'PEN' acts on E:\\, the "
+                               "first drive with this label.",
+                               "No entry acts on this drive: drives of its type are never matched.",
+                               "No entry acts on this drive: the script's ignore: line leaves it "
+                               "out.",
+                           }));
+
+    // An entry without a command stops the walk: nothing after it acts.
+    editor.txtAdvanced->set_text(crlf_lines({"label:CAM", "label:PEN", "exec:a"}));
+    QCOMPARE(tips(editor).at(1), "No entry acts on this drive.");
+    QCOMPARE(rig.machine.label_reads, reads);  // labels are read at refills only
+    QVERIFY(rig.launcher.launched.empty());
+  }
+
+  void aLabelThatCouldChangeTheScriptIsShownWrittenOutAndNotPasted() {
+    MainWindowRig rig;
+    const std::string hidden = "Photos" + std::string(120, ' ') + "exec:touch FILE";
+    rig.machine.plug("E:\\", hidden);
+    rig.machine.plug("F:\\", "two\nlines\x1b[2J");
+    rig.machine.plug("G:\\", " MY  PEN ");
+    frmAdvanced editor(rig.window->context(), rig.desktop);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.txtAdvanced->set_text("label:\r\nexec:b");
+    place_caret(editor.txtAdvanced, 6);
+
+    QCOMPARE(rows(editor).at(1), "two\\nlines\\x1b[2J (F:\\)");
+    QVERIFY2(
+        tips(editor, false)
+            .at(0)
+            .contains("Label of 141 characters: \"Photos\" + 120 spaces + \"exec:touch FILE\""),
+        qPrintable(tips(editor, false).at(0)));
+    QVERIFY(
+        tips(editor, false)
+            .at(2)
+            .contains("Label of 9 characters: 1 space + \"MY\" + 2 spaces + \"PEN\" + 1 space"));
+
+    double_click_row(editor, 0);
+    double_click_row(editor, 1);
+    QCOMPARE(editor.txtAdvanced->text(), "label:\r\nexec:b");
+    QCOMPARE(rig.desktop.messages.size(), 2u);
+    QCOMPARE(rig.desktop.messages[0].text,
+             "The label of E:\\ was not pasted: it holds the key 'exec:'.\n"
+             "In the script, such a label could start a line or a command of its own.");
+    QVERIFY(rig.desktop.messages[0].warning);
+    QVERIFY(rig.desktop.messages[1].text.contains(
+        "it holds a line break and the control character \\x1b."));
+
+    double_click_row(editor, 2);
+    QCOMPARE(editor.txtAdvanced->text(), "label: MY  PEN \r\nexec:b");
   }
 
   void validateShowsTheReportBesideTheTextRoundAfterRound() {

@@ -204,6 +204,33 @@ class TestMainWindow : public QObject {
     }
   }
 
+  void anIntervalThatIsNotANumberIsToldOnceInTheLog() {
+    MainWindowRig rig;
+    rig.store(kAdvanced, kPenScript);
+    rig.store(kInterval, "abc");
+    rig.machine.plug("E:\\", "PEN");
+    rig.load();
+    auto& w = *rig.window;
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    const auto said = [](const std::string& value) {
+      return "Interval '" + value +
+             "' is not a number: no poll pass runs until it is a positive number of seconds";
+    };
+    w.cmdAction_Click();
+    QCOMPARE(rig.log(), crlf_lines({"Started...", said("abc")}) + pen_detected());
+    for (int tick = 0; tick < 3; ++tick) w.timTimer_Timer();
+    w.txtInterval->setFocus();
+    w.cmdAction->setFocus();  // stored again, unchanged
+    QCOMPARE(rig.log(), crlf_lines({"Started...", said("abc")}) + pen_detected());
+
+    w.txtInterval->setFocus();
+    w.txtInterval->setText("7,5");
+    w.cmdAction->setFocus();
+    QCOMPARE(rig.log(),
+             crlf_lines({"Started...", said("abc")}) + pen_detected() + crlf_lines({said("7,5")}));
+    QCOMPARE(w.lblTimer->text(), "");
+  }
+
   void theIntervalIsStoredVerbatimWhenItLosesTheFocus() {
     MainWindowRig rig;
     rig.load();

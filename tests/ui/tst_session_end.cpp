@@ -3,6 +3,7 @@
 // requests into a trip to the tray, or without a tray host into the Exit
 // question; a request to quit must get neither.
 #include <QApplication>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -40,6 +41,23 @@ class TestSessionEnd : public QObject {
     QVERIFY(!rig.window->isVisible());
     QVERIFY(rig.desktop.questions.empty());
     QVERIFY(!rig.window->tray->is_added());
+  }
+
+  // The program's termination request ends the splash's wait from outside.
+  void aStartUpCutShortDuringTheSplashNeitherPollsNorShows() {
+    MainWindowRig rig;
+    rig.store(modGeneral::kAdvanced, "label:PEN\r\nexec:backup %1\r\n");
+    rig.store(modGeneral::kAuto, "1");
+    rig.machine.plug("E:\\", "PEN");
+    kestrun::testing::when_modal_shown([](QWidget*) { QCoreApplication::exit(0); });
+    rig.window->Form_Load();
+    QVERIFY(!rig.window->isVisible());
+    QCOMPARE(rig.window->cmdAction->text(), "Start");
+    QVERIFY(rig.launcher.launched.empty());
+
+    // Every loop now returns at once until the application's own has run.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QApplication::exec();
   }
 };
 

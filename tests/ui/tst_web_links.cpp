@@ -52,8 +52,21 @@ class TestWebLinks : public QObject {
                            "' : No such file or directory (Error 2)");
     QCOMPARE(box.title, "Kestrun");
     QVERIFY(!box.warning);
-    QCOMPARE(box.cursor, int(Qt::WaitCursor));
+    QCOMPARE(box.cursor, -1);  // the busy pointer is gone before the message shows
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+  }
+
+  void aMessageKeepsItsLineWhole() {
+    const QString text = "Unable to load '" + kestrun::ui::donation_page_address() +
+                         "' : No such file or directory (Error 2)";
+    int lines = 0;
+    kestrun::testing::when_modal_shown([&lines](QWidget* box) {
+      const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+      if (label != nullptr) lines = label->height() / label->fontMetrics().lineSpacing();
+      box->close();
+    });
+    kestrun::ui::QtDesktop().show_message(nullptr, text, "Kestrun", false);
+    QCOMPARE(lines, 1);
   }
 
   void withoutXdgOpenTheHandlerIsMissing() {

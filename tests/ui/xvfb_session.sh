@@ -16,4 +16,6 @@ pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
+# The runtime folder holds the one-instance lock: each session has its own.
+mkdir -m 700 "$work/runtime"
+export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime"

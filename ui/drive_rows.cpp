@@ -1,0 +1,264 @@
+#include "ui/drive_rows.h"
+
+#include <QListWidget>
+#include <QTextDocument>
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "engine/printable.h"
+
+namespace kestrun::ui {
+namespace {
+
+QString text_of(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString quoted(std::string_view text) {
+  return QLatin1Char('\'') + text_of(escape_controls(text)) + QLatin1Char('\'');
+}
+
+bool same_root(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) ==
+                  std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+// Whether a drive root list ("E:\" and a NUL per record) names `root`.
+bool lists_root(std::string_view roots, std::string_view root) {
+  for (std::size_t at = 0; at + 3 <= roots.size() && roots[at] != '\0'; at += 4) {
+    if (same_root(roots.substr(at, 3), root)) return true;
+  }
+  return false;
+}
+
+// Whether a snapshot ("E:\ LABEL" and a NUL per record) holds `root`.
+bool snapshot_holds(std::string_view snapshot, std::string_view root) {
+  for (std::size_t at = 0; at < snapshot.size();) {
+    const auto end = std::min(snapshot.find('\0', at), snapshot.size());
+    if (same_root(snapshot.substr(at, std::min<std::size_t>(3, end - at)), root)) return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+// Two sticks with the same label differ in where they are mounted.
+QString location_lines(const modGeneral::DriveLocation& where, std::string_view root) {
+  if (where.device.empty() && (where.mount_point.empty() || where.mount_point == root)) {
+    return {};
+  }
+  QString lines = text_of(escape_controls(where.mount_point));
+  if (!where.device.empty()) lines += QLatin1Char('\n') + text_of(escape_controls(where.device));
+  return lines;
+}
+
+// A label the row cannot show as it is: with controls, with spaces at an end,
+// or with a run of spaces that hides what follows. Such runs become
+// "N spaces"; single spaces between words stay in the quoted text.
+QString label_line(std::string_view label) {
+  const bool plain = escape_controls(label) == label && !label.starts_with(' ') &&
+                     !label.ends_with(' ') && label.find("  ") == std::string_view::npos;
+  if (plain) return {};
+  QStringList parts;
+  std::string words;
+  const auto put_words = [&] {
+    if (words.empty()) return;
+    parts << QLatin1Char('"') + text_of(escape_controls(words)) + QLatin1Char('"');
+    words.clear();
+  };
+  for (std::size_t at = 0; at < label.size();) {
+    if (label[at] != ' ') {
+      const auto end = std::min(label.find(' ', at), label.size());
+      words.append(label.substr(at, end - at));
+      at = end;
+      continue;
+    }
+    const auto end = std::min(label.find_first_not_of(' ', at), label.size());
+    const auto run = end - at;
+    if (run == 1 && at != 0 && end != label.size()) {
+      words.push_back(' ');
+    } else {
+      put_words();
+      parts << (run == 1 ? QStringLiteral("1 space") : QStringLiteral("%1 spaces").arg(run));
+    }
+    at = end;
+  }
+  put_words();
+  return QStringLiteral("Label of %1 characters: %2")
+      .arg(modGeneral::character_count(std::string(label)))
+      .arg(parts.join(QStringLiteral(" + ")));
+}
+
+// What a first poll pass with the editor's text would do, worked out once
+// for every row.
+struct ScriptEffect {
+  std::vector<std::string> entry_labels;
+  std::vector<std::pair<std::size_t, modGeneral::LaunchRequest>> launches;  // entry number
+  std::string kept_roots;
+  std::string snapshot;
+};
+
+ScriptEffect effect_of(ListedDrives& drives, std::string_view script) {
+  ScriptEffect effect;
+  for (auto at = modGeneral::find_key(script, modGeneral::kLabelKey, 1); at > 0;
+       at = modGeneral::find_key(script, modGeneral::kLabelKey, at + 1)) {
+    effect.entry_labels.push_back(
+        modGeneral::read_line_value(script, at + modGeneral::kLabelKey.size()));
+  }
+  if (effect.entry_labels.empty()) return effect;
+  // The pass walks the entries in order and starts at most one command for
+  // each, under the entry's own label: that numbers every launch.
+  std::size_t entry = 0;
+  for (auto& launch : modGeneral::dry_poll_pass(drives, script)) {
+    while (entry < effect.entry_labels.size() && effect.entry_labels[entry] != launch.label) {
+      ++entry;
+    }
+    effect.launches.emplace_back(++entry, std::move(launch));
+  }
+  effect.kept_roots = modGeneral::get_drive_strings(drives);
+  if (const auto ignored = modGeneral::get_ignore_list(script); !ignored.empty()) {
+    effect.kept_roots = modGeneral::remove_ignored_roots(effect.kept_roots, ignored);
+  }
+  effect.snapshot = modGeneral::get_labelled_drives(drives, effect.kept_roots);
+  return effect;
+}
+
+QString entries_line(const ScriptEffect& effect, const std::string& root,
+                     const std::string& label) {
+  if (effect.entry_labels.empty()) return {};
+  QStringList acting;
+  for (const auto& [entry, launch] : effect.launches) {
+    if (launch.root == root) acting << QStringLiteral("%1 %2").arg(entry).arg(quoted(launch.label));
+  }
+  if (acting.size() == 1) return QStringLiteral("Entry %1 acts on this drive.").arg(acting.front());
+  if (!acting.empty()) {
+    return QStringLiteral("Entries %1 act on this drive.").arg(acting.join(QStringLiteral(", ")));
+  }
+  const QString none = QStringLiteral("No entry acts on this drive");
+  if (!lists_root(effect.kept_roots, root)) {
+    return none + QStringLiteral(": the script's ignore: line leaves it out.");
+  }
+  if (!snapshot_holds(effect.snapshot, root)) {
+    return none + QStringLiteral(": drives of its type are never matched.");
+  }
+  for (const auto& [entry, launch] : effect.launches) {
+    if (launch.label == label) {
+      return none + QStringLiteral(": entry %1 %2 acts on %3, the first drive with this label.")
+                        .arg(entry)
+                        .arg(quoted(launch.label), text_of(launch.root));
+    }
+  }
+  return none + QLatin1Char('.');
+}
+
+}  // namespace
+
+void ListedDrives::refill(const std::string& roots, QListWidget* list) {
+  roots_ = roots;
+  labels_.clear();
+  types_.clear();
+  locations_.clear();
+
+  class Rows : public modGeneral::DriveList {
+   public:
+    explicit Rows(QListWidget* list) : list_(list) {}
+    void clear() override { list_->clear(); }
+    void add_row(const std::string& row, const std::string& root) override {
+      // A label may hold a line break or a terminal control; the row shows
+      // it written out, and keeps the engine's bytes for pasting.
+      auto* item = new QListWidgetItem(text_of(escape_controls(row)), list_);
+      item->setData(kRowBytesRole, QByteArray::fromStdString(row));
+      item->setData(kRowRootRole, QByteArray::fromStdString(root));
+    }
+
+   private:
+    QListWidget* list_;
+  } rows(list);
+  modGeneral::fill_drive_list(*this, roots, rows);
+}
+
+std::size_t ListedDrives::logical_drive_strings(std::size_t length, char* buffer) {
+  if (roots_.empty()) return 0;
+  if (length < roots_.size()) return roots_.size();
+  std::memcpy(buffer, roots_.data(), roots_.size());
+  return roots_.size() - 1;
+}
+
+std::optional<std::string> ListedDrives::volume_label(std::string_view root) {
+  auto known = labels_.find(root);
+  if (known == labels_.end()) {
+    known = labels_.emplace(std::string(root), machine_.volume_label(root)).first;
+  }
+  return known->second;
+}
+
+unsigned ListedDrives::drive_type(std::string_view root) {
+  auto known = types_.find(root);
+  if (known == types_.end()) {
+    known = types_.emplace(std::string(root), machine_.drive_type(root)).first;
+  }
+  return known->second;
+}
+
+modGeneral::DriveLocation ListedDrives::locate(std::string_view root) {
+  auto known = locations_.find(root);
+  if (known == locations_.end()) {
+    known = locations_.emplace(std::string(root), machine_.locate(root)).first;
+  }
+  return known->second;
+}
+
+void set_row_tips(QListWidget* list, ListedDrives& drives, std::string_view script) {
+  const ScriptEffect effect = effect_of(drives, script);
+  for (int row = 0; row < list->count(); ++row) {
+    QListWidgetItem* item = list->item(row);
+    const std::string text = item->data(kRowBytesRole).toByteArray().toStdString();
+    const std::string root = item->data(kRowRootRole).toByteArray().toStdString();
+    // Everything after the label is " (", the 3-character root and ")".
+    const std::string label = text.substr(0, text.size() >= 6 ? text.size() - 6 : 0);
+    QStringList lines;
+    for (const QString& line : {location_lines(drives.locate(root), root), label_line(label),
+                                entries_line(effect, root, label)}) {
+      if (!line.isEmpty()) lines << line;
+    }
+    // A mount path or a label may look like markup; it must show as it is.
+    item->setToolTip(lines.isEmpty() ? QString()
+                                     : Qt::convertFromPlainText(lines.join(QLatin1Char('\n')),
+                                                                Qt::WhiteSpaceNoWrap));
+  }
+}
+
+std::optional<QString> paste_refusal(std::string_view label, std::string_view root) {
+  QStringList holds;
+  if (label.find_first_of("\r\n") != std::string_view::npos)
+    holds << QStringLiteral("a line break");
+  for (std::size_t at = 0; at < label.size(); ++at) {
+    const auto c = static_cast<unsigned char>(label[at]);
+    const bool c1 = c == 0xC2 && at + 1 < label.size() &&
+                    static_cast<unsigned char>(label[at + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(label[at + 1]) <= 0x9F;
+    if ((c < 0x20 && c != '\r' && c != '\n') || c == 0x7F || c1) {
+      holds << QStringLiteral("the control character %1")
+                   .arg(text_of(escape_controls(label.substr(at, c1 ? 2 : 1))));
+      break;
+    }
+  }
+  for (const auto key : {modGeneral::kLabelKey, modGeneral::kExecKey, modGeneral::kMenuRunKey,
+                         modGeneral::kIgnoreKey}) {
+    if (label.find(key) != std::string_view::npos) {
+      holds << QStringLiteral("the key '%1'").arg(text_of(key));
+    }
+  }
+  if (holds.isEmpty()) return std::nullopt;
+  const QString last = holds.takeLast();
+  const QString listed =
+      holds.isEmpty() ? last : holds.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+  return QStringLiteral(
+             "The label of %1 was not pasted: it holds %2.\n"
+             "In the script, such a label could start a line or a command of its own.")
+      .arg(text_of(root), listed);
+}
+
+}  // namespace kestrun::ui

@@ -1,0 +1,12 @@
+// Kestrun started without arguments: the main window over the real machine,
+// one per user.
+#pragma once
+
+namespace kestrun::ui {
+
+/// Runs the window program until Exit or a termination request and gives the
+/// exit status. A later start hands over to the running Kestrun and ends.
+/// Needs a QApplication.
+int run_window_program();
+
+}  // namespace kestrun::ui
