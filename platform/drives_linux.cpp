@@ -123,7 +123,7 @@ unsigned LinuxDriveApi::drive_type(std::string_view root) {
 modGeneral::DriveLocation LinuxDriveApi::locate(std::string_view root) {
   const auto* drive = find(root);
   if (!drive) return {};
-  modGeneral::DriveLocation location{drive->mount.mount_point, {}};
+  modGeneral::DriveLocation location{drive->mount.mount_point, {}, {}};
   if (drive->kind == DriveKind::block && drive->mount.source.starts_with("/dev/")) {
     location.device = drive->mount.source;
   }
