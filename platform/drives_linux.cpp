@@ -133,7 +133,7 @@ modGeneral::DriveLocation LinuxDriveApi::locate(std::string_view root) {
 bool LinuxDriveApi::refresh() {
   if (listed_ && mount_table_unchanged()) return true;
   if (!read_mount_table()) return false;
-  auto found = find_drives(parse_mountinfo(mountinfo_text_), resolve_);
+  auto found = find_drives(parse_mountinfo(mountinfo_text_), resolve_, sources_.user);
   listed_ = true;
 
   // Drives still mounted keep their letters; the others' letters are free again.
@@ -142,7 +142,7 @@ bool LinuxDriveApi::refresh() {
   std::vector<bool> placed(found.size(), false);
   for (const auto& known : drives_) {
     for (std::size_t i = 0; i < found.size(); ++i) {
-      if (placed[i] || found[i].identity != known.drive.identity) continue;
+      if (placed[i] || found[i].filesystem != known.drive.filesystem) continue;
       lettered.push_back({known.letter, std::move(found[i])});
       taken[index_of(known.letter)] = true;
       placed[i] = true;

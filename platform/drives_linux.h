@@ -1,6 +1,8 @@
 // Drive letters, labels and types for a Linux machine, behind the engine's drive API.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -18,6 +20,8 @@ struct LinuxSources {
   std::string sysfs = "/sys";
   std::string udev_data = "/run/udev/data";
   std::string by_label = "/dev/disk/by-label";
+  /// The user whose own FUSE mounts count as drives, besides root's.
+  uid_t user = getuid();
   /// Also ask the mounted filesystems and the device nodes for their labels.
   /// Tests on fake trees turn this off so the machine's own volumes stay out.
   bool query_volumes = true;

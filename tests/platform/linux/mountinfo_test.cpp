@@ -31,6 +31,7 @@ LinuxDriveApi offline_api(const testing::TempTree& tree, const std::string& moun
   sources.sysfs = tree.path("sys");
   sources.udev_data = tree.path("udev");
   sources.by_label = tree.path("by-label");
+  sources.user = 1000;
   sources.query_volumes = false;
   return LinuxDriveApi(sources, std::move(resolve));
 }
@@ -161,6 +162,34 @@ TEST(Mountinfo, LeavesOutNoiseAndKeepsNetworkSharesAndRemovableMedia) {
   EXPECT_EQ(list(api), expected);
   EXPECT_EQ(api.volume_label("D:\\"), "gdrive");
   EXPECT_EQ(api.volume_label("H:\\"), "hostshare");
+}
+
+// Any local user can mount FUSE and name its source: such a mount must not
+// pass for the user's stick, nor another user's share for the user's own.
+TEST(Mountinfo, FuseCountsOnlyForItsOwnerAndRootAndNeverStandsForABlockDevice) {
+  testing::TempTree tree;
+  const auto fuse = [](int id, const std::string& mount_point, const std::string& type,
+                       const std::string& source, const std::string& owner) {
+    return std::to_string(id) + " 20 0:" + std::to_string(id) + " / " + mount_point +
+           " rw,nosuid,nodev - " + type + " " + source + " rw,user_id=" + owner +
+           ",group_id=" + owner + "\n";
+  };
+  tree.write("mountinfo", line(20, "8:1", "/", "/", "ext4", "/dev/sda1") +
+                              fuse(41, "/tmp/squat", "fuse.demo", "/dev/sdb1", "65534") +
+                              fuse(42, "/home/me/mine", "fuse", "/dev/sdb1", "1000") +
+                              fuse(43, "/tmp/theirs", "fuse.sshfs", "host:/srv", "65534") +
+                              fuse(44, "/home/me/remote", "fuse.sshfs", "host:/srv", "1000") +
+                              fuse(45, "/media/me/STICK", "fuseblk", "/dev/sdb1", "0") +
+                              fuse(46, "/media/other/DISK", "fuseblk", "/dev/sdc1", "1001"));
+  auto api = offline_api(tree, tree.path("mountinfo"), [](const std::string& source) {
+    return source == "/dev/sdb1"   ? std::optional<dev_t>(makedev(8, 17))
+           : source == "/dev/sdc1" ? std::optional<dev_t>(makedev(8, 33))
+                                   : std::nullopt;
+  });
+  const Letters expected = {
+      {"C:\\", "/"}, {"D:\\", "/home/me/remote"}, {"E:\\", "/media/me/STICK"}};
+  EXPECT_EQ(list(api), expected);
+  EXPECT_EQ(api.locate("E:\\").device, "/dev/sdb1");
 }
 
 TEST(Mountinfo, DrivesBehindANetworkOrFuseMountAreMarked) {
