@@ -25,7 +25,7 @@ truncate -s 16M "$work/img"
 mkfs.ext4 -q -L 'KS HEADLESS' "$work/img"
 loop=$(losetup --find --show "$work/img")
 mkdir -p "$work/mnt" "$work/config/Kestrun"
-export XDG_CONFIG_HOME="$work/config"
+export XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
 
 # The command records its arguments and the drive's environment, one line a run.
 cat > "$work/record.sh" <<'SH'

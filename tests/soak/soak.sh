@@ -47,7 +47,7 @@ for n in 1 2 3; do
 done
 
 # Each image's entry leaves a mark, so the soak knows its mount was acted on.
-export XDG_CONFIG_HOME="$work/config"
+export XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
 mkdir -p "$XDG_CONFIG_HOME/Kestrun"
 {
   printf '[Settings]\nInterval=1\nAuto=0\nMinimise=0\n'

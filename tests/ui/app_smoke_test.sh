@@ -9,7 +9,7 @@ done
 
 # shellcheck source=/dev/null
 source "$(dirname "$0")/xvfb_session.sh"
-export XDG_CONFIG_HOME="$work/config"
+export XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
 
 "$program" </dev/null >"$work/log" 2>&1 &
 program_pid=$!
