@@ -280,6 +280,7 @@ TEST_F(FuseMounts, TheUsersOwnExfatStickThroughFuseStaysADrive) {
   if (!root.empty()) {
     EXPECT_EQ(api.volume_label(root), label);
     EXPECT_EQ(api.locate(root).device, device);
+    EXPECT_TRUE(api.locate(root).identity.starts_with("uuid:")) << api.locate(root).identity;
   }
   umount2(folder.c_str(), 0);
 }

@@ -31,6 +31,7 @@ LinuxDriveApi offline_api(const testing::TempTree& tree, const std::string& moun
   sources.sysfs = tree.path("sys");
   sources.udev_data = tree.path("udev");
   sources.by_label = tree.path("by-label");
+  sources.by_uuid = tree.path("by-uuid");
   sources.user = 1000;
   sources.query_volumes = false;
   return LinuxDriveApi(sources, std::move(resolve));
@@ -110,6 +111,8 @@ TEST(Mountinfo, UbuntuDesktopSample) {
   }
   EXPECT_EQ(api.locate("F:\\").device, "/dev/sdb1");
   EXPECT_EQ(api.locate("L:\\").device, "/dev/mapper/luks-5c1d");
+  EXPECT_EQ(api.locate("I:\\").identity, "share:nas.local:/export/data");
+  EXPECT_EQ(api.locate("K:\\").identity, "share:user@server:/srv/files");
 }
 
 TEST(Mountinfo, FedoraBtrfsSample) {
@@ -134,6 +137,7 @@ TEST(Mountinfo, ZfsSampleGivesOneDrivePerPoolLabelledWithItsName) {
   EXPECT_EQ(list(api), expected);
   EXPECT_EQ(api.volume_label("C:\\"), "rpool");
   EXPECT_EQ(api.volume_label("f:\\"), "tank");
+  EXPECT_EQ(api.locate("F:\\").identity, "zfs:tank");
   EXPECT_EQ(api.drive_type("D:\\"), modGeneral::kDriveFixed);
 }
 
@@ -222,27 +226,28 @@ TEST(Mountinfo, OneDrivePerFilesystemReachedThroughItsBestMount) {
   EXPECT_EQ(list(api), expected);
 }
 
-TEST(DriveLetters, StayWhileMountedAndAreReusedOnceFreed) {
+TEST(DriveLetters, StayWhileMountedAndAreRememberedOnceUnmounted) {
   testing::TempTree tree;
   const auto root = line(20, "8:1", "/", "/", "ext4", "/dev/sda1");
   const auto a = line(21, "8:17", "/", "/media/A", "vfat", "/dev/sdb1");
   const auto b = line(22, "8:33", "/", "/media/B", "vfat", "/dev/sdc1");
   const auto c = line(23, "8:49", "/", "/media/C", "vfat", "/dev/sdd1");
+  tree.write("udev/b8:17", "E:ID_FS_UUID_ENC=AAAA-0001\n");
+  tree.write("udev/b8:33", "E:ID_FS_UUID_ENC=BBBB-0002\n");
+  tree.write("udev/b8:49", "E:ID_FS_UUID_ENC=CCCC-0003\n");
   tree.write("mountinfo", root + a + b);
   auto api = offline_api(tree, tree.path("mountinfo"));
   EXPECT_EQ(list(api), (Letters{{"C:\\", "/"}, {"D:\\", "/media/A"}, {"E:\\", "/media/B"}}));
 
-  // A goes; B keeps E: although D: is free, and C, new, takes D:.
+  // A goes; B keeps E:, and C, new, passes over the D: that A is remembered by.
   tree.write("mountinfo", root + b + c);
-  EXPECT_EQ(list(api), (Letters{{"C:\\", "/"}, {"D:\\", "/media/C"}, {"E:\\", "/media/B"}}));
-  EXPECT_EQ(api.volume_label("D:\\"), std::nullopt) << "nothing can answer offline";
-  EXPECT_EQ(api.drive_type("F:\\"), modGeneral::kDriveNoRootDir);
+  EXPECT_EQ(list(api), (Letters{{"C:\\", "/"}, {"E:\\", "/media/B"}, {"F:\\", "/media/C"}}));
+  EXPECT_EQ(api.volume_label("F:\\"), std::nullopt) << "nothing can answer offline";
+  EXPECT_EQ(api.drive_type("D:\\"), modGeneral::kDriveNoRootDir);
 
-  // A comes back and takes the lowest free letter.
-  tree.write("mountinfo", root + b + c + a);
-  EXPECT_EQ(
-      list(api),
-      (Letters{{"C:\\", "/"}, {"D:\\", "/media/C"}, {"E:\\", "/media/B"}, {"F:\\", "/media/A"}}));
+  // A comes back to its D:.
+  tree.write("mountinfo", root + c + a);
+  EXPECT_EQ(list(api), (Letters{{"C:\\", "/"}, {"D:\\", "/media/A"}, {"F:\\", "/media/C"}}));
 }
 
 TEST(DriveLetters, BeyondZDrivesWaitForAFreeLetter) {
