@@ -2,9 +2,11 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "cli/headless.h"
 #include "cli/stdout_pane.h"
@@ -174,9 +176,31 @@ int validate_text(const std::string& text, std::FILE* out) {
   return report.empty() || complete ? kExitOk : kExitCheckFailed;
 }
 
-std::string list_drives(modGeneral::DriveApi& drives) {
+namespace {
+
+// Whole records of a snapshot, so that one label holding another drive's
+// record cannot pass for it.
+std::vector<std::string_view> snapshot_records(std::string_view snapshot) {
+  std::vector<std::string_view> records;
+  for (std::size_t at = 0; at < snapshot.size();) {
+    auto end = snapshot.find('\0', at);
+    if (end == std::string_view::npos) end = snapshot.size();
+    records.push_back(snapshot.substr(at, end - at));
+    at = end + 1;
+  }
+  return records;
+}
+
+}  // namespace
+
+std::string list_drives(modGeneral::DriveApi& drives, std::string_view script) {
   const auto roots = modGeneral::get_drive_strings(drives);
-  const auto snapshot = modGeneral::get_labelled_drives(drives, roots);
+  // Built as a poll pass builds it, after the script's ignore list, so the
+  // column says truthfully whether an entry could have matched the drive.
+  const auto ignore_list = modGeneral::get_ignore_list(script);
+  const auto snapshot = modGeneral::get_labelled_drives(
+      drives, ignore_list.empty() ? roots : modGeneral::remove_ignored_roots(roots, ignore_list));
+  const auto records = snapshot_records(snapshot);
   std::string table = "root\ttype\tname\tlabel\tsnapshot\tmount point\tdevice\n";
   for (std::size_t at = 0; at < roots.size() && roots[at] != '\0'; at += 4) {
     const auto root = roots.substr(at, 3);
@@ -185,7 +209,8 @@ std::string list_drives(modGeneral::DriveApi& drives) {
     const auto location = drives.locate(root);
     std::string upper = root;
     for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const bool in_snapshot = snapshot.find(upper + " " + label + '\0') != std::string::npos;
+    const auto record = upper + " " + label;
+    const bool in_snapshot = std::find(records.begin(), records.end(), record) != records.end();
     table += escape_field(root) + '\t' + std::to_string(type) + '\t' +
              std::string(type_name(type)) + '\t' + escape_field(label) + '\t' +
              (in_snapshot ? "yes" : "no") + '\t' + escape_field(location.mount_point) + '\t' +
@@ -266,7 +291,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
   }
 
   if (parser.isSet(list)) {
-    const auto table = list_drives(services.drives);
+    const auto table = list_drives(services.drives, services.settings.read(modGeneral::kAdvanced));
     std::fwrite(table.data(), 1, table.size(), streams.out);
     std::fflush(streams.out);
     return kExitOk;

@@ -37,7 +37,8 @@ int main(int argc, char* argv[]);
 /// Validates `text` (line ends as read) and writes the report with LF line ends.
 int validate_text(const std::string& text, std::FILE* out);
 
-/// The drive table of --list-drives, tab-separated with a header line.
-std::string list_drives(modGeneral::DriveApi& drives);
+/// The drive table of --list-drives, tab-separated with a header line; its
+/// snapshot column follows the ignore list of `script`.
+std::string list_drives(modGeneral::DriveApi& drives, std::string_view script);
 
 }  // namespace kestrun::cli

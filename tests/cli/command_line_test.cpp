@@ -153,6 +153,19 @@ TEST_F(CommandLine, ListsEveryRootWithWhatKestrunMakesOfIt) {
             "F:\\\t2\tremovable\t              \tno\tF:\\\t\n");
 }
 
+TEST_F(CommandLine, TheSnapshotColumnIsThePollPassSnapshotAfterTheIgnoreLine) {
+  world.machine.plug("D:\\", "FOO", modGeneral::kDriveCdrom);
+  world.machine.plug("E:\\", "xD:\\ FOO");
+  world.machine.plug("F:\\", "PEN");
+  world.store_script(crlf_lines({"ignore:f:\\", "label:PEN", "exec:backup"}));
+  EXPECT_EQ(run({"--list-drives"}), 0);
+  EXPECT_EQ(out.text(),
+            "root\ttype\tname\tlabel\tsnapshot\tmount point\tdevice\n"
+            "D:\\\t5\toptical\tFOO\tno\tD:\\\t\n"
+            "E:\\\t2\tremovable\txD:\\ FOO\tyes\tE:\\\t\n"
+            "F:\\\t2\tremovable\tPEN\tno\tF:\\\t\n");
+}
+
 TEST(Headless, PollsAtStartAndEveryIntervalAndLogsToTheStream) {
   FakeWorld world;
   world.store_script(crlf_lines({"label:PEN", "exec:backup %1"}));
