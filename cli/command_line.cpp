@@ -201,7 +201,7 @@ std::string list_drives(modGeneral::DriveApi& drives, std::string_view script) {
   const auto snapshot = modGeneral::get_labelled_drives(
       drives, ignore_list.empty() ? roots : modGeneral::remove_ignored_roots(roots, ignore_list));
   const auto records = snapshot_records(snapshot);
-  std::string table = "root\ttype\tname\tlabel\tsnapshot\tmount point\tdevice\n";
+  std::string table = "root\ttype\tname\tlabel\tsnapshot\tmount point\tdevice\tidentity\n";
   for (std::size_t at = 0; at < roots.size() && roots[at] != '\0'; at += 4) {
     const auto root = roots.substr(at, 3);
     const auto type = drives.drive_type(root);
@@ -214,7 +214,7 @@ std::string list_drives(modGeneral::DriveApi& drives, std::string_view script) {
     table += escape_field(root) + '\t' + std::to_string(type) + '\t' +
              std::string(type_name(type)) + '\t' + escape_field(label) + '\t' +
              (in_snapshot ? "yes" : "no") + '\t' + escape_field(location.mount_point) + '\t' +
-             escape_field(location.device) + '\n';
+             escape_field(location.device) + '\t' + escape_field(location.identity) + '\n';
   }
   return table;
 }
@@ -233,9 +233,10 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
       QStringLiteral("Validate the script in FILE ('-' for standard input; the stored script "
                      "when FILE is omitted) and print the report. Exit status 0 when valid, 1 "
                      "when an entry failed a check."));
-  const QCommandLineOption list(QStringLiteral("list-drives"),
-                                QStringLiteral("List the drive roots with their types, labels "
-                                               "and mount points."));
+  const QCommandLineOption list(
+      QStringLiteral("list-drives"),
+      QStringLiteral("List the drive roots with their types, labels, mount points, devices and "
+                     "the identities their letters are remembered by."));
   const QCommandLineOption headless(
       QStringLiteral("headless"),
       QStringLiteral("Poll with the stored settings and no window, writing the action log to "
@@ -294,6 +295,9 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
     const auto table = list_drives(services.drives, services.settings.read(modGeneral::kAdvanced));
     std::fwrite(table.data(), 1, table.size(), streams.out);
     std::fflush(streams.out);
+    for (const auto& warning : services.drives.take_warnings()) {
+      print(streams.err, QStringLiteral("kestrun: %1\n").arg(QString::fromStdString(warning)));
+    }
     return kExitOk;
   }
 
