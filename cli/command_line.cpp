@@ -2,10 +2,12 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/headless.h"
 #include "cli/script_commands.h"
@@ -150,10 +152,32 @@ int validate_text(const std::string& text, std::FILE* out) {
   return report.empty() || complete ? kExitOk : kExitCheckFailed;
 }
 
-std::string list_drives(modGeneral::DriveApi& drives) {
+namespace {
+
+// Whole records of a snapshot, so that one label holding another drive's
+// record cannot pass for it.
+std::vector<std::string_view> snapshot_records(std::string_view snapshot) {
+  std::vector<std::string_view> records;
+  for (std::size_t at = 0; at < snapshot.size();) {
+    auto end = snapshot.find('\0', at);
+    if (end == std::string_view::npos) end = snapshot.size();
+    records.push_back(snapshot.substr(at, end - at));
+    at = end + 1;
+  }
+  return records;
+}
+
+}  // namespace
+
+std::string list_drives(modGeneral::DriveApi& drives, std::string_view script) {
   const auto roots = modGeneral::get_drive_strings(drives);
-  const auto snapshot = modGeneral::get_labelled_drives(drives, roots);
-  std::string table = "root\ttype\tname\tlabel\tsnapshot\tmount point\tdevice\n";
+  // Built as a poll pass builds it, after the script's ignore list, so the
+  // column says truthfully whether an entry could have matched the drive.
+  const auto ignore_list = modGeneral::get_ignore_list(script);
+  const auto snapshot = modGeneral::get_labelled_drives(
+      drives, ignore_list.empty() ? roots : modGeneral::remove_ignored_roots(roots, ignore_list));
+  const auto records = snapshot_records(snapshot);
+  std::string table = "root\ttype\tname\tlabel\tsnapshot\tmount point\tdevice\tidentity\n";
   for (std::size_t at = 0; at < roots.size() && roots[at] != '\0'; at += 4) {
     const auto root = roots.substr(at, 3);
     const auto type = drives.drive_type(root);
@@ -161,11 +185,13 @@ std::string list_drives(modGeneral::DriveApi& drives) {
     const auto location = drives.locate(root);
     std::string upper = root;
     for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const bool in_snapshot = snapshot.find(upper + " " + label + '\0') != std::string::npos;
+    const auto record = upper + " " + label;
+    const bool in_snapshot = std::find(records.begin(), records.end(), record) != records.end();
     table += escape_for_terminal(root) + '\t' + std::to_string(type) + '\t' +
              std::string(type_name(type)) + '\t' + escape_for_terminal(label) + '\t' +
              (in_snapshot ? "yes" : "no") + '\t' + escape_for_terminal(location.mount_point) +
-             '\t' + escape_for_terminal(location.device) + '\n';
+             '\t' + escape_for_terminal(location.device) + '\t' +
+             escape_for_terminal(location.identity) + '\n';
   }
   return table;
 }
@@ -187,7 +213,8 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
   const QCommandLineOption list(
       QStringLiteral("list-drives"),
       QStringLiteral("Print a header line, then one tab-separated line per drive root, in the "
-                     "columns: root, type, name, label, snapshot, mount point, device."));
+                     "columns: root, type, name, label, snapshot, mount point, device, identity "
+                     "(what the drive's letter is remembered by)."));
   const QCommandLineOption headless(
       QStringLiteral("headless"),
       QStringLiteral("Poll with the stored settings and no window, writing the action log to "
@@ -278,7 +305,11 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
   }
 
   if (parser.isSet(list)) {
-    write_all(streams.out, list_drives(services.drives));
+    write_all(streams.out,
+              list_drives(services.drives, services.settings.read(modGeneral::kAdvanced)));
+    for (const auto& warning : services.drives.take_warnings()) {
+      print(streams.err, QStringLiteral("kestrun: %1\n").arg(QString::fromStdString(warning)));
+    }
     return kExitOk;
   }
 

@@ -51,7 +51,8 @@ bool read_script(const QString& name, const Streams& streams, std::string* text,
 /// Validates `text` (line ends as read) and writes the report with LF line ends.
 int validate_text(const std::string& text, std::FILE* out);
 
-/// The drive table of --list-drives, tab-separated with a header line.
-std::string list_drives(modGeneral::DriveApi& drives);
+/// The drive table of --list-drives, tab-separated with a header line; its
+/// snapshot column follows the ignore list of `script`.
+std::string list_drives(modGeneral::DriveApi& drives, std::string_view script);
 
 }  // namespace kestrun::cli

@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/modGeneral.h"
 
@@ -89,6 +90,7 @@ class Pass {
       auto roots = get_drive_strings(context_.drives);
       if (!ignore_list.empty()) roots = remove_ignored_roots(roots, ignore_list);
       snapshot_ = get_labelled_drives(context_.drives, roots);
+      log_warnings(context_.drives.take_warnings());
       if (mode_ == Mode::poll) {
         if (snapshot_ == context_.last_drive_snapshot) return {};
         context_.last_drive_snapshot = snapshot_;
@@ -180,6 +182,14 @@ class Pass {
     auto request = make_launch_request(context_.drives, menu, root, label);
     context_.run_item.set_caption("Run script for " + label + " on " + root);
     context_.run_item.set_tag(request);
+  }
+
+  // Told even when the drives did not change, since nothing else would tell them.
+  void log_warnings(const std::vector<std::string>& warnings) {
+    for (const auto& warning : warnings) {
+      log_size_check(context_.action_log);
+      log_append(context_.action_log, std::string(kWarningPrefix) + warning);
+    }
   }
 
   void report_error(std::string_view text) {

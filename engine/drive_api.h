@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace modGeneral {
 
@@ -25,6 +26,9 @@ enum DriveType : unsigned {
 struct DriveLocation {
   std::string mount_point;
   std::string device;
+  /// What the platform knows the volume by when it gives out the letters
+  /// itself; empty where the system has letters of its own.
+  std::string identity;
 };
 
 /// The three drive queries the engine needs, shaped after the kernel32 calls
@@ -51,8 +55,12 @@ class DriveApi {
   /// Where `root` is mounted, for the environment of launched commands and for
   /// showing the user. The default suits platforms with real drive letters.
   virtual DriveLocation locate(std::string_view root) {
-    return DriveLocation{std::string(root), std::string()};
+    return DriveLocation{std::string(root), std::string(), std::string()};
   }
+
+  /// Problems met since the last call that the user should hear of although
+  /// the drives are still listed, one line each; each is given once.
+  virtual std::vector<std::string> take_warnings() { return {}; }
 };
 
 }  // namespace modGeneral

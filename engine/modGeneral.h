@@ -73,6 +73,8 @@ inline constexpr std::string_view kExecutingPrefix = "  executing script...";
 inline constexpr std::string_view kIgnoringLine =
     "  now ignoring the device until it's reinserted (or app is restarted)";
 inline constexpr std::string_view kErrorPrefix = "  error: ";
+/// Starts a line about a problem the platform met that did not stop the pass.
+inline constexpr std::string_view kWarningPrefix = "Warning: ";
 
 /// Adds `line` and a CR LF after everything already in the log.
 void log_append(TextPane& log, std::string_view line);

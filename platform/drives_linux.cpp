@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <utility>
 
@@ -41,20 +40,6 @@ bool is_root(std::string_view root) {
 
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-using Letters = std::array<bool, 26>;
-
-std::size_t index_of(char letter) { return static_cast<std::size_t>(letter - 'A'); }
-
-// C: belongs to the filesystem at `/`; every other drive takes the lowest free
-// letter from D: on. None is left after Z:.
-std::optional<char> free_letter(const Letters& taken, bool is_root_filesystem) {
-  if (is_root_filesystem && !taken[index_of('C')]) return 'C';
-  for (char letter = 'D'; letter <= 'Z'; ++letter) {
-    if (!taken[index_of(letter)]) return letter;
-  }
-  return std::nullopt;
-}
-
 std::string device_node(const MountedDrive& drive) {
   if (drive.mount.source.starts_with("/dev/")) return drive.mount.source;
   return "/dev/block/" + std::to_string(major(*drive.device)) + ":" +
@@ -64,7 +49,7 @@ std::string device_node(const MountedDrive& drive) {
 }  // namespace
 
 LinuxDriveApi::LinuxDriveApi(LinuxSources sources, DeviceResolver resolve)
-    : sources_(std::move(sources)), resolve_(std::move(resolve)) {}
+    : sources_(std::move(sources)), resolve_(std::move(resolve)), letters_(sources_.letters_file) {}
 
 LinuxDriveApi::~LinuxDriveApi() {
   if (mountinfo_fd_ >= 0) close(mountinfo_fd_);
@@ -87,8 +72,9 @@ std::size_t LinuxDriveApi::logical_drive_strings(std::size_t length, char* buffe
 }
 
 std::optional<std::string> LinuxDriveApi::volume_label(std::string_view root) {
-  const auto* drive = find(root);
-  if (!drive) return std::nullopt;
+  const auto* lettered = find(root);
+  if (!lettered) return std::nullopt;
+  const auto* drive = &lettered->drive;
   std::optional<std::string> label;
   switch (drive->kind) {
     case DriveKind::network:
@@ -106,8 +92,9 @@ std::optional<std::string> LinuxDriveApi::volume_label(std::string_view root) {
 }
 
 unsigned LinuxDriveApi::drive_type(std::string_view root) {
-  const auto* drive = find(root);
-  if (!drive) return modGeneral::kDriveNoRootDir;
+  const auto* lettered = find(root);
+  if (!lettered) return modGeneral::kDriveNoRootDir;
+  const auto* drive = &lettered->drive;
   switch (drive->kind) {
     case DriveKind::network:
       return modGeneral::kDriveRemote;
@@ -121,40 +108,49 @@ unsigned LinuxDriveApi::drive_type(std::string_view root) {
 }
 
 modGeneral::DriveLocation LinuxDriveApi::locate(std::string_view root) {
-  const auto* drive = find(root);
-  if (!drive) return {};
-  modGeneral::DriveLocation location{drive->mount.mount_point, {}};
+  const auto* lettered = find(root);
+  if (!lettered) return {};
+  const auto* drive = &lettered->drive;
+  modGeneral::DriveLocation location{drive->mount.mount_point, {}, {}};
   if (drive->kind == DriveKind::block && drive->mount.source.starts_with("/dev/")) {
     location.device = drive->mount.source;
   }
+  location.identity = lettered->identity;
   return location;
+}
+
+std::vector<std::string> LinuxDriveApi::take_warnings() { return letters_.take_warnings(); }
+
+std::string LinuxDriveApi::volume_identity(const MountedDrive& drive) const {
+  switch (drive.kind) {
+    case DriveKind::network:
+      return "share:" + drive.mount.source;
+    case DriveKind::pool:
+      return drive.filesystem;
+    case DriveKind::block:
+      break;
+  }
+  if (auto uuid = block_uuid(drive)) return "uuid:" + *uuid;
+  return "label:" + drive.mount.fs_type + ":" + clean_label(block_label(drive).value_or(""));
 }
 
 bool LinuxDriveApi::refresh() {
   if (listed_ && mount_table_unchanged()) return true;
   if (!read_mount_table()) return false;
-  auto found = find_drives(parse_mountinfo(mountinfo_text_), resolve_);
+  auto found = find_drives(parse_mountinfo(mountinfo_text_), resolve_, sources_.user);
   listed_ = true;
 
-  // Drives still mounted keep their letters; the others' letters are free again.
-  std::vector<LetteredDrive> lettered;
-  Letters taken{};
-  std::vector<bool> placed(found.size(), false);
-  for (const auto& known : drives_) {
-    for (std::size_t i = 0; i < found.size(); ++i) {
-      if (placed[i] || found[i].identity != known.drive.identity) continue;
-      lettered.push_back({known.letter, std::move(found[i])});
-      taken[index_of(known.letter)] = true;
-      placed[i] = true;
-      break;
-    }
+  std::vector<PresentVolume> volumes;
+  volumes.reserve(found.size());
+  for (const auto& drive : found) {
+    volumes.push_back(
+        {volume_identity(drive), drive.mount.mount_point, drive.mount.mount_point == "/"});
   }
+  const auto letters = letters_.assign(volumes);
+  std::vector<LetteredDrive> lettered;
   for (std::size_t i = 0; i < found.size(); ++i) {
-    if (placed[i]) continue;
-    const auto letter = free_letter(taken, found[i].mount.mount_point == "/");
-    if (!letter) continue;
-    taken[index_of(*letter)] = true;
-    lettered.push_back({*letter, std::move(found[i])});
+    if (!letters[i]) continue;
+    lettered.push_back({*letters[i], std::move(volumes[i].identity), std::move(found[i])});
   }
   std::sort(lettered.begin(), lettered.end(),
             [](const auto& a, const auto& b) { return a.letter < b.letter; });
@@ -194,11 +190,11 @@ std::string LinuxDriveApi::drive_strings() const {
   return list;
 }
 
-const MountedDrive* LinuxDriveApi::find(std::string_view root) {
+const LetteredDrive* LinuxDriveApi::find(std::string_view root) {
   if (!is_root(root)) return nullptr;
   if (!listed_) refresh();
   for (const auto& drive : drives_) {
-    if (drive.letter == upper(root[0])) return &drive.drive;
+    if (drive.letter == upper(root[0])) return &drive;
   }
   return nullptr;
 }
@@ -217,6 +213,26 @@ std::optional<std::string> LinuxDriveApi::block_label(const MountedDrive& drive)
   }
   if (!sources_.query_volumes) return std::nullopt;
   return probed_label(device_node(drive), *drive.device);
+}
+
+// The same order as for labels; every source gives the UUID as libblkid does.
+std::optional<std::string> LinuxDriveApi::block_uuid(const MountedDrive& drive) const {
+  if (sources_.query_volumes && !drive.fuse && !drive.behind_remote) {
+    if (auto uuid =
+            mounted_uuid(drive.mount.mount_point, drive.mount.mount_id, drive.mount.fs_type)) {
+      return uuid;
+    }
+  }
+  if (!drive.device) return std::nullopt;
+  if (auto uuid = udev_uuid(sources_.udev_data, *drive.device)) return uuid;
+  if (auto uuid =
+          by_label_link(sources_.by_uuid, block_device_name(sources_.sysfs, *drive.device))) {
+    return uuid;
+  }
+  if (!sources_.query_volumes) return std::nullopt;
+  auto probed = probe_volume(device_node(drive), *drive.device);
+  if (!probed || probed->uuid.empty()) return std::nullopt;
+  return std::move(probed->uuid);
 }
 
 }  // namespace kestrun::platform

@@ -1,6 +1,8 @@
 // Drive letters, labels and types for a Linux machine, behind the engine's drive API.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "engine/drive_api.h"
+#include "platform/letters_file_linux.h"
 #include "platform/mountinfo_linux.h"
 
 namespace kestrun::platform {
@@ -18,6 +21,12 @@ struct LinuxSources {
   std::string sysfs = "/sys";
   std::string udev_data = "/run/udev/data";
   std::string by_label = "/dev/disk/by-label";
+  std::string by_uuid = "/dev/disk/by-uuid";
+  /// The file that remembers the letters for every process of the user; with
+  /// "" they are remembered by the drive API alone.
+  std::string letters_file;
+  /// The user whose own FUSE mounts count as drives, besides root's.
+  uid_t user = getuid();
   /// Also ask the mounted filesystems and the device nodes for their labels.
   /// Tests on fake trees turn this off so the machine's own volumes stay out.
   bool query_volumes = true;
@@ -26,13 +35,15 @@ struct LinuxSources {
 /// A drive and the letter it holds.
 struct LetteredDrive {
   char letter = 'C';
+  std::string identity;  ///< what the volume is known by, see volume_identity()
   MountedDrive drive;
 };
 
-/// Gives every mounted drive a letter: `/` is C:, the others take the lowest
-/// free letter from D: in the order they appear, keep it while they stay
-/// mounted and free it when they go. Drives beyond Z: are left out until a
-/// letter frees up. The letters live as long as this object does.
+/// Gives every mounted drive a letter: `/` is C:, and every other volume the
+/// letter remembered for it in the letters file, or a new one by the rules of
+/// assign_letters(), in the order the drives appear. Drives beyond Z: are left
+/// out until a letter frees up. The letters are worked out again only when the
+/// mount table changes.
 class LinuxDriveApi : public modGeneral::DriveApi {
  public:
   explicit LinuxDriveApi(LinuxSources sources = {}, DeviceResolver resolve = stat_block_device);
@@ -46,6 +57,14 @@ class LinuxDriveApi : public modGeneral::DriveApi {
   /// The preferred mount's folder, and the device node ("" for network drives
   /// and ZFS pools).
   modGeneral::DriveLocation locate(std::string_view root) override;
+  /// Problems with the letters file, each told once.
+  std::vector<std::string> take_warnings() override;
+
+  /// What a volume is known by across mounts and reboots: "uuid:" and its
+  /// filesystem UUID where one can be read, otherwise "label:", its filesystem
+  /// type, ":" and its label; "share:" and the source for a network share;
+  /// "zfs:" and the pool's name for ZFS.
+  std::string volume_identity(const MountedDrive& drive) const;
 
   /// The drives as of the last listing, in letter order.
   const std::vector<LetteredDrive>& drives() const { return drives_; }
@@ -55,11 +74,13 @@ class LinuxDriveApi : public modGeneral::DriveApi {
   bool mount_table_unchanged() const;
   bool read_mount_table();
   std::string drive_strings() const;
-  const MountedDrive* find(std::string_view root);
+  const LetteredDrive* find(std::string_view root);
   std::optional<std::string> block_label(const MountedDrive& drive) const;
+  std::optional<std::string> block_uuid(const MountedDrive& drive) const;
 
   LinuxSources sources_;
   DeviceResolver resolve_;
+  LettersFile letters_;
   std::vector<LetteredDrive> drives_;
   bool listed_ = false;
   // The list a sizing call measured, kept for the call that fills the buffer

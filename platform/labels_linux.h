@@ -1,4 +1,4 @@
-// The places a Linux volume label can be read from, each on its own.
+// The places a Linux volume's label and UUID can be read from, each on its own.
 #pragma once
 
 #include <sys/types.h>
@@ -34,8 +34,28 @@ std::optional<std::string> udev_label(const std::string& udev_data, dev_t device
 /// The name of the link in `by_label` that leads to the device node `kernel_name`.
 std::optional<std::string> by_label_link(const std::string& by_label, std::string_view kernel_name);
 
+/// What libblkid finds on a device's superblock; "" for what it lacks.
+struct ProbedVolume {
+  std::string label;
+  std::string uuid;
+};
+
+/// libblkid's look at the device node `node`, provided it is block device
+/// `device`. Only root can open most device nodes.
+std::optional<ProbedVolume> probe_volume(const std::string& node, dev_t device);
+
 /// The label libblkid finds on the device node `node`, provided it is block
 /// device `device`; "" for a filesystem without a label.
 std::optional<std::string> probed_label(const std::string& node, dev_t device);
+
+/// The UUID that the filesystem of type `fs_type` mounted at `mount_point`
+/// reports of itself, in the form libblkid gives it, provided the folder is
+/// still the root of mount `mount_id`. Not asked of FUSE filesystems, whose
+/// process would answer.
+std::optional<std::string> mounted_uuid(const std::string& mount_point, int mount_id,
+                                        std::string_view fs_type);
+
+/// The filesystem UUID in udev's record of block device `device`.
+std::optional<std::string> udev_uuid(const std::string& udev_data, dev_t device);
 
 }  // namespace kestrun::platform

@@ -9,6 +9,8 @@ add_library(platform STATIC
   drives_linux.cpp
   labels_linux.cpp
   launcher_linux.cpp
+  letter_table_linux.cpp
+  letters_file_linux.cpp
   mountinfo_linux.cpp
   platform_linux.cpp
   process_events_linux.cpp

@@ -56,6 +56,7 @@ std::optional<MountEntry> parse_line(std::string_view line) {
   entry.mount_point = decode_octal_escapes(fields[4]);
   entry.fs_type = decode_octal_escapes(dash[1]);
   entry.source = decode_octal_escapes(dash[2]);
+  if (fields.end() - dash > 3) entry.options = std::string(dash[3]);
   return entry;
 }
 
@@ -119,22 +120,33 @@ std::string device_key(const MountEntry& mount) {
   return std::to_string(mount.major) + ":" + std::to_string(mount.minor);
 }
 
-std::optional<MountedDrive> classify(const MountEntry& mount, const DeviceResolver& resolve) {
+std::optional<MountedDrive> classify(const MountEntry& mount, const DeviceResolver& resolve,
+                                     uid_t user) {
   if (in_system_folder(mount.mount_point) || never_a_drive(mount.fs_type)) return std::nullopt;
 
   MountedDrive drive;
   drive.mount = mount;
   drive.fuse = is_fuse(mount.fs_type);
+  if (drive.fuse) {
+    // Any local user can mount a FUSE filesystem and choose its source and
+    // type; one served by another user is theirs, not a drive of this user.
+    const auto owner = fuse_owner(mount);
+    if (owner && *owner != 0 && *owner != user) return std::nullopt;
+  }
   if (mount.fs_type == "zfs") {
     drive.kind = DriveKind::pool;
-    drive.identity = "zfs:" + mount.source.substr(0, mount.source.find('/'));
+    drive.filesystem = "zfs:" + mount.source.substr(0, mount.source.find('/'));
     return drive;
   }
-  drive.identity = device_key(mount);
+  drive.filesystem = device_key(mount);
   if (is_network(mount)) {
     drive.kind = DriveKind::network;
     return drive;
   }
+  // Only root can mount fuseblk, whose source is the device it serves. The
+  // source of any other FUSE mount is a name its owner chose, so it never
+  // stands for a block device.
+  if (drive.fuse && mount.fs_type != "fuseblk") return std::nullopt;
   if (mount.major != 0) {
     drive.device = makedev(mount.major, mount.minor);
     return drive;
@@ -200,6 +212,22 @@ std::vector<MountEntry> parse_mountinfo(std::string_view text) {
   return mounts;
 }
 
+std::optional<uid_t> fuse_owner(const MountEntry& mount) {
+  constexpr std::string_view kOwner = "user_id=";
+  std::string_view options = mount.options;
+  while (!options.empty()) {
+    const auto comma = options.find(',');
+    const auto option = options.substr(0, comma);
+    uid_t owner = 0;
+    if (option.starts_with(kOwner) && parse_number(option.substr(kOwner.size()), owner)) {
+      return owner;
+    }
+    if (comma == std::string_view::npos) break;
+    options.remove_prefix(comma + 1);
+  }
+  return std::nullopt;
+}
+
 std::optional<dev_t> stat_block_device(const std::string& source) {
   struct stat node {};
   if (stat(source.c_str(), &node) != 0 || !S_ISBLK(node.st_mode)) return std::nullopt;
@@ -207,16 +235,16 @@ std::optional<dev_t> stat_block_device(const std::string& source) {
 }
 
 std::vector<MountedDrive> find_drives(const std::vector<MountEntry>& mounts,
-                                      const DeviceResolver& resolve) {
+                                      const DeviceResolver& resolve, uid_t user) {
   std::unordered_map<int, std::size_t> by_id;
   for (std::size_t i = 0; i < mounts.size(); ++i) by_id.emplace(mounts[i].mount_id, i);
 
   std::vector<MountedDrive> drives;
-  std::unordered_map<std::string, std::size_t> by_identity;
+  std::unordered_map<std::string, std::size_t> by_filesystem;
   for (const auto& mount : mounts) {
-    auto drive = classify(mount, resolve);
+    auto drive = classify(mount, resolve, user);
     if (!drive) continue;
-    const auto [known, added] = by_identity.emplace(drive->identity, drives.size());
+    const auto [known, added] = by_filesystem.emplace(drive->filesystem, drives.size());
     if (added) {
       drives.push_back(std::move(*drive));
     } else if (preference(mount) < preference(drives[known->second].mount)) {

@@ -21,6 +21,7 @@ struct MountEntry {
   std::string mount_point;
   std::string fs_type;
   std::string source;
+  std::string options;  ///< the filesystem's own options, as the kernel wrote them
 };
 
 /// Decodes the kernel's octal escapes (`\040` space, `\134` backslash, ...).
@@ -38,7 +39,7 @@ enum class DriveKind {
 /// One filesystem that counts as a drive, seen through its preferred mount.
 struct MountedDrive {
   DriveKind kind = DriveKind::block;
-  std::string identity;  ///< the same for every mount of one filesystem
+  std::string filesystem;  ///< the same for every mount of one filesystem
   MountEntry mount;
   std::optional<dev_t> device;  ///< the block device, when known
   bool fuse = false;            ///< served by a user-space process
@@ -52,10 +53,14 @@ using DeviceResolver = std::function<std::optional<dev_t>(const std::string& sou
 /// stat(source).st_rdev, when `source` is a block device node.
 std::optional<dev_t> stat_block_device(const std::string& source);
 
+/// The uid of the process serving a FUSE mount, from its `user_id=` option.
+std::optional<uid_t> fuse_owner(const MountEntry& mount);
+
 /// The drives among `mounts`, one per filesystem, in the order in which each
 /// filesystem first appears. The mount preferred for a filesystem is `/`, then
-/// one that shows the filesystem's own root, then the first one.
+/// one that shows the filesystem's own root, then the first one. FUSE mounts
+/// served by anyone but `user` or root are left out.
 std::vector<MountedDrive> find_drives(const std::vector<MountEntry>& mounts,
-                                      const DeviceResolver& resolve);
+                                      const DeviceResolver& resolve, uid_t user);
 
 }  // namespace kestrun::platform

@@ -8,8 +8,9 @@
 
 namespace kestrun::platform {
 
-/// The machine's drives. Drive letters that the platform invents stay fixed
-/// for as long as the returned object lives, so keep one for the whole run.
+/// The machine's drives. Where the platform gives out the letters itself, it
+/// remembers them per user, so every process agrees on them; keep one object
+/// for the whole run, which lists again only when the mounts change.
 std::unique_ptr<modGeneral::DriveApi> make_drive_api();
 
 std::unique_ptr<modGeneral::Launcher> make_launcher();

@@ -1,11 +1,17 @@
 // The Linux drive API and launcher behind the platform factory.
+#include <utility>
+
 #include "platform/drives_linux.h"
 #include "platform/launcher_linux.h"
 #include "platform/platform.h"
 
 namespace kestrun::platform {
 
-std::unique_ptr<modGeneral::DriveApi> make_drive_api() { return std::make_unique<LinuxDriveApi>(); }
+std::unique_ptr<modGeneral::DriveApi> make_drive_api() {
+  LinuxSources sources;
+  sources.letters_file = default_letters_path();
+  return std::make_unique<LinuxDriveApi>(std::move(sources));
+}
 
 std::unique_ptr<modGeneral::Launcher> make_launcher() { return std::make_unique<LinuxLauncher>(); }
 

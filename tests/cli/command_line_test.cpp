@@ -191,7 +191,7 @@ TEST_F(CommandLine, ListsEveryRootWithWhatKestrunMakesOfIt) {
   world.machine.set_location("C:\\", "/", "/dev/sda2");
   world.machine.plug("D:\\", "share", modGeneral::kDriveRemote);
   world.machine.plug("E:\\", "MY\tPEN\n");
-  world.machine.set_location("E:\\", "/media/me/MY\tPEN\n", "/dev/sdb1");
+  world.machine.set_location("E:\\", "/media/me/MY\tPEN\n", "/dev/sdb1", "uuid:a\nb");
   world.machine.plug("F:\\", std::nullopt);
   world.machine.plug("G:\\",
                      "\xE2\x80\xAEgpj.exe\xC2\x9B"
@@ -199,12 +199,12 @@ TEST_F(CommandLine, ListsEveryRootWithWhatKestrunMakesOfIt) {
   world.machine.set_location("G:\\", "/media/\xFF", "/dev/sdc1");
   EXPECT_EQ(run({"--list-drives"}), 0);
   EXPECT_EQ(out.text(),
-            "root\ttype\tname\tlabel\tsnapshot\tmount point\tdevice\n"
-            "C:\\\t3\tfixed\tSYSTEM\tyes\t/\t/dev/sda2\n"
-            "D:\\\t4\tremote\tshare\tno\tD:\\\t\n"
-            "E:\\\t2\tremovable\tMY\\tPEN\\n\tyes\t/media/me/MY\\tPEN\\n\t/dev/sdb1\n"
-            "F:\\\t2\tremovable\t              \tno\tF:\\\t\n"
-            "G:\\\t2\tremovable\t\\u202egpj.exe\\u009b2J\tyes\t/media/\\xff\t/dev/sdc1\n");
+            "root\ttype\tname\tlabel\tsnapshot\tmount point\tdevice\tidentity\n"
+            "C:\\\t3\tfixed\tSYSTEM\tyes\t/\t/dev/sda2\t\n"
+            "D:\\\t4\tremote\tshare\tno\tD:\\\t\t\n"
+            "E:\\\t2\tremovable\tMY\\tPEN\\n\tyes\t/media/me/MY\\tPEN\\n\t/dev/sdb1\tuuid:a\\nb\n"
+            "F:\\\t2\tremovable\t              \tno\tF:\\\t\t\n"
+            "G:\\\t2\tremovable\t\\u202egpj.exe\\u009b2J\tyes\t/media/\\xff\t/dev/sdc1\t\n");
 }
 
 TEST(Headless, ShowsADrivesLabelInTheLogEscaped) {
@@ -219,6 +219,21 @@ TEST(Headless, ShowsADrivesLabelInTheLogEscaped) {
             "Started...\nDetected USB device labeled '\\u202egpj.exe\\x1b[2J' on E:\\\n"
             "  executing script...open \\u202egpj.exe\\x1b[2J\n"
             "  now ignoring the device until it's reinserted (or app is restarted)\n");
+}
+
+TEST_F(CommandLine, TheSnapshotColumnIsThePollPassSnapshotAfterTheIgnoreLine) {
+  world.machine.plug("D:\\", "FOO", modGeneral::kDriveCdrom);
+  world.machine.plug("E:\\", "xD:\\ FOO");
+  world.machine.plug("F:\\", "PEN");
+  world.store_script(crlf_lines({"ignore:f:\\", "label:PEN", "exec:backup"}));
+  world.machine.warnings = {"cannot save the drive letters in 'x': Read-only file system"};
+  EXPECT_EQ(run({"--list-drives"}), 0);
+  EXPECT_EQ(out.text(),
+            "root\ttype\tname\tlabel\tsnapshot\tmount point\tdevice\tidentity\n"
+            "D:\\\t5\toptical\tFOO\tno\tD:\\\t\t\n"
+            "E:\\\t2\tremovable\txD:\\ FOO\tyes\tE:\\\t\t\n"
+            "F:\\\t2\tremovable\tPEN\tno\tF:\\\t\t\n");
+  EXPECT_EQ(err.text(), "kestrun: cannot save the drive letters in 'x': Read-only file system\n");
 }
 
 TEST(Headless, PollsAtStartAndEveryIntervalAndLogsToTheStream) {

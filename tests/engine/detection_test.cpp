@@ -96,6 +96,17 @@ TEST_F(PollPass, LaunchesCarryTheDriveForTheEnvironment) {
   EXPECT_EQ(request.device, "/dev/sdb1");
 }
 
+TEST_F(PollPass, PlatformWarningsReachTheLogOnceAlsoWhenTheDrivesStayTheSame) {
+  poll();
+  world.machine.warnings = {"cannot save the drive letters in 'x': Read-only file system"};
+  const auto expected =
+      crlf_lines({"Warning: cannot save the drive letters in 'x': Read-only file system"});
+  EXPECT_EQ(poll(), "");
+  EXPECT_EQ(world.log.text(), expected);
+  poll();
+  EXPECT_EQ(world.log.text(), expected);
+}
+
 TEST_F(PollPass, AnyMatchesTheFirstDriveAndLogsItsOwnLabel) {
   world.store_script(crlf_lines({"label:(any)", "exec:show %2 %1"}));
   world.machine.plug("E:\\", "PEN");

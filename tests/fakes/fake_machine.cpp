@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <utility>
 
 namespace kestrun::testing {
 
 void FakeMachine::plug(std::string root, std::optional<std::string> label, unsigned type) {
-  Drive drive{root, std::move(label), type, root, {}};
+  Drive drive{root, std::move(label), type, root, {}, {}};
   drives_[root] = std::move(drive);
 }
 
@@ -17,11 +18,12 @@ void FakeMachine::relabel(const std::string& root, std::optional<std::string> la
   drives_.at(root).label = std::move(label);
 }
 
-void FakeMachine::set_location(const std::string& root, std::string mount_point,
-                               std::string device) {
+void FakeMachine::set_location(const std::string& root, std::string mount_point, std::string device,
+                               std::string identity) {
   auto& drive = drives_.at(root);
   drive.mount_point = std::move(mount_point);
   drive.device = std::move(device);
+  drive.identity = std::move(identity);
 }
 
 std::size_t FakeMachine::logical_drive_strings(std::size_t length, char* buffer) {
@@ -63,8 +65,10 @@ unsigned FakeMachine::drive_type(std::string_view root) {
 modGeneral::DriveLocation FakeMachine::locate(std::string_view root) {
   const auto* drive = find(root);
   if (drive == nullptr) return {};
-  return {drive->mount_point, drive->device};
+  return {drive->mount_point, drive->device, drive->identity};
 }
+
+std::vector<std::string> FakeMachine::take_warnings() { return std::exchange(warnings, {}); }
 
 bool FakeLauncher::launch(const modGeneral::LaunchRequest& request, std::string* error) {
   const auto failure = failures.find(request.command);

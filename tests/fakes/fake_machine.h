@@ -21,6 +21,7 @@ class FakeMachine : public modGeneral::DriveApi {
     unsigned type = modGeneral::kDriveRemovable;
     std::string mount_point;
     std::string device;
+    std::string identity;
   };
 
   /// Plugs in (or replaces) the drive at `root`.
@@ -28,7 +29,8 @@ class FakeMachine : public modGeneral::DriveApi {
             unsigned type = modGeneral::kDriveRemovable);
   void pull(const std::string& root);
   void relabel(const std::string& root, std::optional<std::string> label);
-  void set_location(const std::string& root, std::string mount_point, std::string device);
+  void set_location(const std::string& root, std::string mount_point, std::string device,
+                    std::string identity = {});
   /// Makes listing the drives fail until cleared.
   void fail_listing(bool fail) { listing_fails_ = fail; }
 
@@ -36,7 +38,10 @@ class FakeMachine : public modGeneral::DriveApi {
   std::optional<std::string> volume_label(std::string_view root) override;
   unsigned drive_type(std::string_view root) override;
   modGeneral::DriveLocation locate(std::string_view root) override;
+  std::vector<std::string> take_warnings() override;
 
+  /// Given, and emptied, by the next take_warnings().
+  std::vector<std::string> warnings;
   int label_reads = 0;
   int type_reads = 0;
   int listings = 0;

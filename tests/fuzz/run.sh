@@ -8,7 +8,7 @@ build=build/fuzz
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESTRUN_WITH_QT=OFF -DKESTRUN_BUILD_BENCH=OFF -DKESTRUN_FUZZ=ON >/dev/null
-targets=(fuzz_script fuzz_mountinfo fuzz_labels fuzz_launch_split)
+targets=(fuzz_script fuzz_mountinfo fuzz_labels fuzz_letters fuzz_launch_split)
 cmake --build "$build" --target "${targets[@]}"
 
 status=0

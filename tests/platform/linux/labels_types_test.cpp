@@ -35,13 +35,14 @@ class FakeMachineTree : public ::testing::Test {
 
     tree_.write("udev/b8:17",
                 "S:disk/by-label/MY\\x20PEN\nE:ID_FS_LABEL_ENC=MY\\x20PEN\n"
-                "E:ID_FS_TYPE=vfat\n");
+                "E:ID_FS_TYPE=vfat\nE:ID_FS_UUID=1A2B-3C4D\nE:ID_FS_UUID_ENC=1A2B-3C4D\n");
     tree_.write("udev/b8:1", "E:ID_FS_TYPE=ext4\nE:ID_FS_USAGE=filesystem\n");
     tree_.write("udev/b179:1", "E:ID_FS_LABEL_ENC=Caf\\xc3\nE:ID_FS_TYPE=exfat\n");
     tree_.write("udev/b253:0", "E:ID_FS_LABEL_ENC=AB\\x00CD\nE:ID_FS_TYPE=ext4\n");
     tree_.write("udev/b7:1", "E:ID_FS_TYPE=\n");
     tree_.link("by-label/Ubuntu\\x2024.04\\x2fLTS", "../../sr0");
     tree_.link("by-label/OTHER", "../../sdq1");
+    tree_.link("by-uuid/2024-04-24-13-15-00-00", "../../sr0");
 
     tree_.write("mountinfo",
                 "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
@@ -59,6 +60,7 @@ class FakeMachineTree : public ::testing::Test {
     sources.sysfs = tree_.path("sys");
     sources.udev_data = tree_.path("udev");
     sources.by_label = tree_.path("by-label");
+    sources.by_uuid = tree_.path("by-uuid");
     sources.query_volumes = false;
     api_.emplace(sources, [](const std::string&) { return std::nullopt; });
     modGeneral::get_drive_strings(*api_);
@@ -126,6 +128,13 @@ TEST_F(FakeMachineTree, LabelsFromUdevAndByLabelDecodedAndMadeSafe) {
   EXPECT_NE(snapshot.find(root_of("/media/stick") + " MY PEN" + '\0'), std::string::npos);
   EXPECT_EQ(snapshot.find("Ubuntu"), std::string::npos);
   EXPECT_EQ(snapshot.find(root_of("/mnt/image")), std::string::npos);
+}
+
+TEST_F(FakeMachineTree, EachVolumeIsKnownByItsUuidOrElseByTypeAndLabel) {
+  EXPECT_EQ(api_->locate(root_of("/media/stick")).identity, "uuid:1A2B-3C4D");
+  EXPECT_EQ(api_->locate(root_of("/media/disc")).identity, "uuid:2024-04-24-13-15-00-00");
+  EXPECT_EQ(api_->locate(root_of("/media/card")).identity, "label:exfat:Caf\xEF\xBF\xBD");
+  EXPECT_EQ(api_->locate(root_of("/")).identity, "label:ext4:");
 }
 
 TEST(Labels, CleanLabelKeepsValidUtf8AndReplacesTheRest) {

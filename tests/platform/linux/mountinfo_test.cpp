@@ -31,6 +31,8 @@ LinuxDriveApi offline_api(const testing::TempTree& tree, const std::string& moun
   sources.sysfs = tree.path("sys");
   sources.udev_data = tree.path("udev");
   sources.by_label = tree.path("by-label");
+  sources.by_uuid = tree.path("by-uuid");
+  sources.user = 1000;
   sources.query_volumes = false;
   return LinuxDriveApi(sources, std::move(resolve));
 }
@@ -109,6 +111,8 @@ TEST(Mountinfo, UbuntuDesktopSample) {
   }
   EXPECT_EQ(api.locate("F:\\").device, "/dev/sdb1");
   EXPECT_EQ(api.locate("L:\\").device, "/dev/mapper/luks-5c1d");
+  EXPECT_EQ(api.locate("I:\\").identity, "share:nas.local:/export/data");
+  EXPECT_EQ(api.locate("K:\\").identity, "share:user@server:/srv/files");
 }
 
 TEST(Mountinfo, FedoraBtrfsSample) {
@@ -133,6 +137,7 @@ TEST(Mountinfo, ZfsSampleGivesOneDrivePerPoolLabelledWithItsName) {
   EXPECT_EQ(list(api), expected);
   EXPECT_EQ(api.volume_label("C:\\"), "rpool");
   EXPECT_EQ(api.volume_label("f:\\"), "tank");
+  EXPECT_EQ(api.locate("F:\\").identity, "zfs:tank");
   EXPECT_EQ(api.drive_type("D:\\"), modGeneral::kDriveFixed);
 }
 
@@ -161,6 +166,34 @@ TEST(Mountinfo, LeavesOutNoiseAndKeepsNetworkSharesAndRemovableMedia) {
   EXPECT_EQ(list(api), expected);
   EXPECT_EQ(api.volume_label("D:\\"), "gdrive");
   EXPECT_EQ(api.volume_label("H:\\"), "hostshare");
+}
+
+// Any local user can mount FUSE and name its source: such a mount must not
+// pass for the user's stick, nor another user's share for the user's own.
+TEST(Mountinfo, FuseCountsOnlyForItsOwnerAndRootAndNeverStandsForABlockDevice) {
+  testing::TempTree tree;
+  const auto fuse = [](int id, const std::string& mount_point, const std::string& type,
+                       const std::string& source, const std::string& owner) {
+    return std::to_string(id) + " 20 0:" + std::to_string(id) + " / " + mount_point +
+           " rw,nosuid,nodev - " + type + " " + source + " rw,user_id=" + owner +
+           ",group_id=" + owner + "\n";
+  };
+  tree.write("mountinfo", line(20, "8:1", "/", "/", "ext4", "/dev/sda1") +
+                              fuse(41, "/tmp/squat", "fuse.demo", "/dev/sdb1", "65534") +
+                              fuse(42, "/home/me/mine", "fuse", "/dev/sdb1", "1000") +
+                              fuse(43, "/tmp/theirs", "fuse.sshfs", "host:/srv", "65534") +
+                              fuse(44, "/home/me/remote", "fuse.sshfs", "host:/srv", "1000") +
+                              fuse(45, "/media/me/STICK", "fuseblk", "/dev/sdb1", "0") +
+                              fuse(46, "/media/other/DISK", "fuseblk", "/dev/sdc1", "1001"));
+  auto api = offline_api(tree, tree.path("mountinfo"), [](const std::string& source) {
+    return source == "/dev/sdb1"   ? std::optional<dev_t>(makedev(8, 17))
+           : source == "/dev/sdc1" ? std::optional<dev_t>(makedev(8, 33))
+                                   : std::nullopt;
+  });
+  const Letters expected = {
+      {"C:\\", "/"}, {"D:\\", "/home/me/remote"}, {"E:\\", "/media/me/STICK"}};
+  EXPECT_EQ(list(api), expected);
+  EXPECT_EQ(api.locate("E:\\").device, "/dev/sdb1");
 }
 
 TEST(Mountinfo, DrivesBehindANetworkOrFuseMountAreMarked) {
@@ -193,27 +226,28 @@ TEST(Mountinfo, OneDrivePerFilesystemReachedThroughItsBestMount) {
   EXPECT_EQ(list(api), expected);
 }
 
-TEST(DriveLetters, StayWhileMountedAndAreReusedOnceFreed) {
+TEST(DriveLetters, StayWhileMountedAndAreRememberedOnceUnmounted) {
   testing::TempTree tree;
   const auto root = line(20, "8:1", "/", "/", "ext4", "/dev/sda1");
   const auto a = line(21, "8:17", "/", "/media/A", "vfat", "/dev/sdb1");
   const auto b = line(22, "8:33", "/", "/media/B", "vfat", "/dev/sdc1");
   const auto c = line(23, "8:49", "/", "/media/C", "vfat", "/dev/sdd1");
+  tree.write("udev/b8:17", "E:ID_FS_UUID_ENC=AAAA-0001\n");
+  tree.write("udev/b8:33", "E:ID_FS_UUID_ENC=BBBB-0002\n");
+  tree.write("udev/b8:49", "E:ID_FS_UUID_ENC=CCCC-0003\n");
   tree.write("mountinfo", root + a + b);
   auto api = offline_api(tree, tree.path("mountinfo"));
   EXPECT_EQ(list(api), (Letters{{"C:\\", "/"}, {"D:\\", "/media/A"}, {"E:\\", "/media/B"}}));
 
-  // A goes; B keeps E: although D: is free, and C, new, takes D:.
+  // A goes; B keeps E:, and C, new, passes over the D: that A is remembered by.
   tree.write("mountinfo", root + b + c);
-  EXPECT_EQ(list(api), (Letters{{"C:\\", "/"}, {"D:\\", "/media/C"}, {"E:\\", "/media/B"}}));
-  EXPECT_EQ(api.volume_label("D:\\"), std::nullopt) << "nothing can answer offline";
-  EXPECT_EQ(api.drive_type("F:\\"), modGeneral::kDriveNoRootDir);
+  EXPECT_EQ(list(api), (Letters{{"C:\\", "/"}, {"E:\\", "/media/B"}, {"F:\\", "/media/C"}}));
+  EXPECT_EQ(api.volume_label("F:\\"), std::nullopt) << "nothing can answer offline";
+  EXPECT_EQ(api.drive_type("D:\\"), modGeneral::kDriveNoRootDir);
 
-  // A comes back and takes the lowest free letter.
-  tree.write("mountinfo", root + b + c + a);
-  EXPECT_EQ(
-      list(api),
-      (Letters{{"C:\\", "/"}, {"D:\\", "/media/C"}, {"E:\\", "/media/B"}, {"F:\\", "/media/A"}}));
+  // A comes back to its D:.
+  tree.write("mountinfo", root + c + a);
+  EXPECT_EQ(list(api), (Letters{{"C:\\", "/"}, {"D:\\", "/media/A"}, {"F:\\", "/media/C"}}));
 }
 
 TEST(DriveLetters, BeyondZDrivesWaitForAFreeLetter) {
