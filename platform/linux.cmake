@@ -12,6 +12,7 @@ add_library(platform STATIC
   mountinfo_linux.cpp
   platform_linux.cpp
   process_events_linux.cpp
+  settings_file_linux.cpp
   web_link.cpp
   web_link_linux.cpp
 )
