@@ -71,6 +71,13 @@ void print(std::FILE* stream, const QString& text) {
   std::fflush(stream);
 }
 
+// A store that is there but cannot be read, or that another user could
+// change, is no "no script": the service manager must see why nothing runs.
+int settings_error(const Streams& streams, const modGeneral::StoreProblem& problem) {
+  print(streams.err, QStringLiteral("kestrun: %1\n").arg(QString::fromStdString(problem.message)));
+  return kExitUsage;
+}
+
 int usage_error(const Streams& streams, const QString& message) {
   print(streams.err,
         QStringLiteral("kestrun: %1\nTry 'kestrun --help' for more information.\n").arg(message));
@@ -254,6 +261,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
     std::string text;
     if (files.isEmpty()) {
       text = services.settings.read(modGeneral::kAdvanced);
+      if (const auto problem = services.settings.problem()) return settings_error(streams, problem);
     } else {
       std::string error;
       if (!read_script(files.first(), streams, &text, &error)) {
@@ -273,6 +281,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
   }
 
   const auto interval_text = services.settings.read(modGeneral::kInterval);
+  if (const auto problem = services.settings.problem()) return settings_error(streams, problem);
   const auto interval = parse_interval(interval_text);
   if (!interval || *interval <= 0) {
     return usage_error(streams,
@@ -280,7 +289,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
                                       "of seconds; set it in the window or in the settings file")
                            .arg(QString::fromStdString(interval_text)));
   }
-  return run_headless(services, interval_text, parser.isSet(instant), streams.out);
+  return run_headless(services, interval_text, parser.isSet(instant), streams.out, streams.err);
 }
 
 int main(int argc, char* argv[]) {

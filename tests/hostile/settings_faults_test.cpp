@@ -244,6 +244,35 @@ TEST_F(SettingsFaults, ASaveWaitsForAnotherAndNeverForADeadOne) {
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
 }
 
+// The reproduction: with the settings folder open to all, another user put
+// settings of their own in its place, and a headless instance ran their
+// command at the next pass.
+TEST_F(SettingsFaults, SettingsAnotherUserCouldPutInPlaceAreNeverUsed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs a second user; CI runs this as root";
+  store_known_values();
+  ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+  const std::string ran = tree.path("ran");
+  tree.write("theirs.conf", "[Settings]\nAdvanced=\"label:(any)\\r\\nexec:touch " + ran +
+                                "\\r\\n\"\nInterval=1\n");
+  const auto replaced = testing::run({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                                      "sh", "-c", "cp \"$1\" \"$2.new\" && mv \"$2.new\" \"$2\"",
+                                      "sh", tree.path("theirs.conf"), file});
+  ASSERT_EQ(replaced.status, 0) << replaced.output;
+  tree.folder("runtime");
+  ASSERT_EQ(chmod(tree.path("runtime").c_str(), 0700), 0);
+  for (const char* mode : {"--headless", "--validate"}) {
+    const auto outcome = testing::run(
+        {"env", "HOME=" + tree.path(), "XDG_CONFIG_HOME=" + tree.path(),
+         "XDG_STATE_HOME=" + tree.path("runtime"), "XDG_RUNTIME_DIR=" + tree.path("runtime"),
+         "timeout", "20", KESTRUN_PROGRAM, mode});
+    EXPECT_EQ(outcome.status, 2) << mode;
+    EXPECT_EQ(outcome.output, "kestrun: will not use the settings '" + file +
+                                  "': the file is owned by another user (uid 65534)\n")
+        << mode;
+  }
+  EXPECT_FALSE(std::filesystem::exists(ran));
+}
+
 // A small filesystem of its own, filled up. Needs root.
 TEST_F(SettingsFaults, AFullDiskKeepsTheOldFileAndSaysWhy) {
   if (geteuid() != 0) GTEST_SKIP() << "loop mounts need root; CI runs this as root";
