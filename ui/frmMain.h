@@ -82,7 +82,8 @@ class frmMain : public QWidget {
  private:
   void lay_out();
   void connect_events();
-  void store(const modGeneral::SettingKey& key, const QString& value);
+  bool store(const modGeneral::SettingKey& key, const QString& value);
+  void report_store_failure(const QString& text);
   void restore_from_tray();
   bool confirm_exit();
 
@@ -92,6 +93,7 @@ class frmMain : public QWidget {
   PollClock poll_clock_;
   bool quitting_ = false;
   bool reporting_store_failure_ = false;
+  QString saved_interval_;  // the interval as last loaded or stored
 };
 
 }  // namespace kestrun::ui
