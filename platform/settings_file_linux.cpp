@@ -72,37 +72,35 @@ bool read_all(int fd, std::string* bytes) {
   }
 }
 
-std::vector<char> lookup_buffer() {
-  const long size = sysconf(_SC_GETPW_R_SIZE_MAX);
-  return std::vector<char>(size > 0 ? static_cast<std::size_t>(size) * 4 : 65536);
+// getpwuid_r() or getgrgid_r() with a buffer that grows until the entry fits.
+template <typename Entry, typename Id, typename Lookup>
+bool look_up(Lookup lookup, Id id, Entry* entry, std::vector<char>* buffer) {
+  buffer->resize(4096);
+  for (;;) {
+    Entry* found = nullptr;
+    const int error = lookup(id, entry, buffer->data(), buffer->size(), &found);
+    if (error != ERANGE || buffer->size() >= (std::size_t{1} << 24)) return error == 0 && found;
+    buffer->resize(buffer->size() * 4);
+  }
 }
 
 std::string group_name(std::uint32_t gid) {
-  auto buffer = lookup_buffer();
   group entry{};
-  group* found = nullptr;
-  if (getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found) {
-    return found->gr_name;
-  }
-  return std::to_string(gid);
+  std::vector<char> buffer;
+  return look_up(getgrgid_r, gid, &entry, &buffer) ? entry.gr_name : std::to_string(gid);
 }
 
 // A user's private group (the one named after them, with no one else in it),
 // as Debian gives every user and a umask of 002 then leaves group-writable:
 // writable by that group is writable by the user alone.
 bool is_private_group_of(std::uint32_t gid, std::uint32_t uid) {
-  auto user_buffer = lookup_buffer();
   passwd user{};
-  passwd* user_found = nullptr;
-  if (getpwuid_r(uid, &user, user_buffer.data(), user_buffer.size(), &user_found) != 0 ||
-      !user_found || user.pw_gid != gid) {
-    return false;
-  }
-  auto group_buffer = lookup_buffer();
+  std::vector<char> user_buffer;
+  if (!look_up(getpwuid_r, uid, &user, &user_buffer) || user.pw_gid != gid) return false;
   group entry{};
-  group* group_found = nullptr;
-  if (getgrgid_r(gid, &entry, group_buffer.data(), group_buffer.size(), &group_found) != 0 ||
-      !group_found || std::strcmp(entry.gr_name, user.pw_name) != 0) {
+  std::vector<char> group_buffer;
+  if (!look_up(getgrgid_r, gid, &entry, &group_buffer) ||
+      std::strcmp(entry.gr_name, user.pw_name) != 0) {
     return false;
   }
   for (char** member = entry.gr_mem; *member; ++member) {

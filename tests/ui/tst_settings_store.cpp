@@ -354,9 +354,19 @@ class TestSettingsStore : public QObject {
     QCOMPARE(store.read(kInterval), "20");
   }
 
-  // A new store is the user's alone; an older version's, readable by all, is
-  // used, and becomes the user's alone at the next save.
+  // A new store is the user's alone; an older version's, readable by all (or
+  // writable by the user's own private group, after a umask of 002), is used,
+  // and becomes the user's alone at the next save.
+  void aNewStoreIsPrivateAndAnOldOneBecomesSoWhenSaved_data() {
+    QTest::addColumn<int>("folder_mode");
+    QTest::addColumn<int>("file_mode");
+    QTest::newRow("umask 022") << 0755 << 0644;
+    // root's group is root's alone on Debian; other users' depend on the machine.
+    if (geteuid() == 0) QTest::newRow("umask 002, a private group") << 0775 << 0664;
+  }
   void aNewStoreIsPrivateAndAnOldOneBecomesSoWhenSaved() {
+    QFETCH(int, folder_mode);
+    QFETCH(int, file_mode);
     const QString path = dir_->filePath("config/Kestrun/Kestrun.conf");
     QVERIFY(QtSettingsStore(path).write(kAuto, "1", nullptr));
     QCOMPARE(mode_of(dir_->filePath("config")), 0700u);
@@ -367,14 +377,14 @@ class TestSettingsStore : public QObject {
     const QString old_path = old_folder + "/Kestrun.conf";
     QVERIFY(QDir(dir_->path()).mkpath("old"));
     write_file(old_path, "[Settings]\nInterval=20\n");
-    QCOMPARE(::chmod(QFile::encodeName(old_folder).constData(), 0755), 0);
-    QCOMPARE(::chmod(QFile::encodeName(old_path).constData(), 0644), 0);
+    QCOMPARE(::chmod(QFile::encodeName(old_folder).constData(), mode_t(folder_mode)), 0);
+    QCOMPARE(::chmod(QFile::encodeName(old_path).constData(), mode_t(file_mode)), 0);
     QtSettingsStore old(old_path);
     QCOMPARE(old.read(kInterval), "20");
     QVERIFY(!old.problem());
     QVERIFY(old.write(kAuto, "1", nullptr));
     QCOMPARE(mode_of(old_path), 0600u);
-    QCOMPARE(mode_of(old_folder), 0755u);
+    QCOMPARE(mode_of(old_folder), unsigned(folder_mode));
   }
 
   // Reading needs no temporary folder and leaves no trace, and a file
