@@ -58,6 +58,7 @@ fuzz: deps
 bench: build
 	build/$(PRESET)/bench/engine_bench
 	@if [ -x build/$(PRESET)/bench/linux_drives_bench ]; then build/$(PRESET)/bench/linux_drives_bench; fi
+	@if [ -x build/$(PRESET)/bench/idle_pass_bench ]; then build/$(PRESET)/bench/idle_pass_bench; fi
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -77,6 +77,13 @@ void print(std::FILE* stream, const QString& text) {
   write_all(stream, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
+// A store that is there but cannot be read, or that another user could
+// change, is no "no script": the service manager must see why nothing runs.
+int settings_error(const Streams& streams, const modGeneral::StoreProblem& problem) {
+  print(streams.err, QStringLiteral("kestrun: %1\n").arg(QString::fromStdString(problem.message)));
+  return kExitUsage;
+}
+
 int usage_error(const Streams& streams, const QString& message) {
   print(streams.err,
         QStringLiteral("kestrun: %1\nTry 'kestrun --help' for more information.\n").arg(message));
@@ -293,6 +300,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
     std::string text;
     if (files.isEmpty()) {
       text = services.settings.read(modGeneral::kAdvanced);
+      if (const auto problem = services.settings.problem()) return settings_error(streams, problem);
     } else {
       std::string error;
       if (!read_script(files.first(), streams, &text, &error)) {
@@ -314,6 +322,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
   }
 
   const auto interval_text = services.settings.read(modGeneral::kInterval);
+  if (const auto problem = services.settings.problem()) return settings_error(streams, problem);
   const auto interval = parse_interval(interval_text);
   if (!interval || *interval <= 0) {
     return usage_error(streams,
@@ -328,7 +337,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
       return kExitCheckFailed;
     }
   }
-  return run_headless(services, interval_text, parser.isSet(instant), streams.out);
+  return run_headless(services, interval_text, parser.isSet(instant), streams.out, streams.err);
 }
 
 int main(int argc, char* argv[]) {

@@ -6,10 +6,11 @@
 
 namespace kestrun::cli {
 
-Headless::Headless(Services& services, std::string interval_text, std::FILE* out)
+Headless::Headless(Services& services, std::string interval_text, std::FILE* out, std::FILE* err)
     : interval_text_(std::move(interval_text)),
       log_(out),
-      context_{services.drives, services.launcher, services.settings, log_, run_item_, {}} {
+      context_{services.drives, services.launcher, services.settings, log_, run_item_, {}},
+      err_(err) {
   timer_.setInterval(1000);
   connect(&timer_, &QTimer::timeout, this, &Headless::tick);
 }
@@ -26,16 +27,24 @@ void Headless::tick() {
   if (clock_.tick(interval_text_).run_pass) poll();
 }
 
-void Headless::poll() { modGeneral::run_detection(context_, modGeneral::Mode::poll); }
+void Headless::poll() {
+  modGeneral::run_detection(context_, modGeneral::Mode::poll);
+  const auto problem = context_.settings.problem();
+  if (problem && problem.message != store_problem_) {
+    std::fprintf(err_, "kestrun: %s\n", problem.message.c_str());
+    std::fflush(err_);
+  }
+  store_problem_ = problem.message;
+}
 
 void Headless::stop() {
   timer_.stop();
   modGeneral::log_append(log_, modGeneral::kStoppedLine);
 }
 
-int run_headless(Services& services, const std::string& interval_text, bool instant,
-                 std::FILE* out) {
-  Headless headless(services, interval_text, out);
+int run_headless(Services& services, const std::string& interval_text, bool instant, std::FILE* out,
+                 std::FILE* err) {
+  Headless headless(services, interval_text, out, err);
   const auto termination = platform::watch_termination_requests([&headless] {
     headless.stop();
     QCoreApplication::quit();

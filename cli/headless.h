@@ -16,14 +16,15 @@ namespace kestrun::cli {
 
 class Headless : public QObject {
  public:
-  Headless(Services& services, std::string interval_text, std::FILE* out);
+  Headless(Services& services, std::string interval_text, std::FILE* out, std::FILE* err = stderr);
 
   /// "Started...", a pass at once, then the one-second clock.
   void start();
   /// One clock tick: a pass when the interval is up.
   void tick();
   /// A pass now, for a change of the mount table; it acts only if the
-  /// labelled drives changed, as every pass does.
+  /// labelled drives changed, as every pass does. A store that became
+  /// unusable is reported once on `err`.
   void poll();
   /// "Stopped." and the clock halts.
   void stop();
@@ -43,10 +44,12 @@ class Headless : public QObject {
   modGeneral::Context context_;
   PollClock clock_;
   QTimer timer_;
+  std::FILE* err_;
+  std::string store_problem_;  // as last reported
 };
 
 /// Runs headless until SIGINT or SIGTERM; gives the exit status.
-int run_headless(Services& services, const std::string& interval_text, bool instant,
-                 std::FILE* out);
+int run_headless(Services& services, const std::string& interval_text, bool instant, std::FILE* out,
+                 std::FILE* err = stderr);
 
 }  // namespace kestrun::cli

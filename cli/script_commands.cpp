@@ -38,6 +38,9 @@ int store_script(const QString& file, Services& services, const Streams& streams
 
 int print_script(Services& services, const Streams& streams) {
   const auto script = services.settings.read(modGeneral::kAdvanced);
+  // Unusable settings read as the defaults: printing "" would pass for an
+  // empty script.
+  if (const auto problem = services.settings.problem()) return fail(streams, problem.message);
   const auto printed = to_lf(script);
   write_all(streams.out, printed);
   // Line ends the editor never writes (a lone CR or LF from a hand edit)

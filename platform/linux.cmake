@@ -16,6 +16,7 @@ add_library(platform STATIC
   process_events_linux.cpp
   process_start_linux.cpp
   qstring_bytes_linux.cpp
+  settings_file_linux.cpp
   web_link.cpp
   web_link_linux.cpp
 )

@@ -5,6 +5,7 @@ add_library(platform STATIC
   launcher_win.cpp
   platform_win.cpp
   registry_store_win.cpp
+  settings_file_win.cpp
   text_win.cpp
   web_link.cpp
   web_link_win.cpp

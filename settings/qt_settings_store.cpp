@@ -1,108 +1,89 @@
-// QSettings keeps every INI file it has opened in a process-wide cache, and a
-// value whose write failed stays in that cache as if it were stored; it also
-// says only that a write failed, never why. So QSettings never opens the real
-// file: it parses and edits a private copy, and the copy goes back to disk
-// through QSaveFile, which reports the system's own words.
+// A poll pass reads the script once a second, so the store keeps the last
+// version of the file it read and reads the file again only when two stat()
+// calls say it changed: an idle pass writes nothing and costs microseconds.
+// A save replaces the whole file at once (QSaveFile), under a lock shared with
+// other instances, so a reader sees the old file or the new one, never half
+// of one and never none. QSettings is not used: it keeps every file it opened
+// in a process-wide cache that trusts a file's size and millisecond time, and
+// says only that a write failed, never why.
 #include "settings/qt_settings_store.h"
 
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QStringList>
-#include <QTemporaryDir>
 #include <QThread>
-#include <QVariant>
-#include <filesystem>
-#include <system_error>
+
+#include "platform/settings_file.h"
+#include "settings/ini_document.h"
 
 namespace kestrun {
+
+/// One version of the settings file, as read.
+struct QtSettingsStore::Version {
+  QString path;
+  platform::SettingsFileLook look;
+  // Old enough that a rewrite in place would show in its stamp.
+  bool settled = false;
+  modGeneral::StoreProblem problem;
+  IniDocument document;
+};
+
 namespace {
+
+using modGeneral::StoreProblem;
+
+// File times tick coarsely (two seconds on FAT), so a file rewritten in place
+// at once, with the same size, could keep its stamp: a version this young is
+// read again at the next read.
+constexpr std::int64_t kSettleNs = 2'000'000'000;
 
 QString qstring(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+std::string native(const QString& path) { return path.toUtf8().toStdString(); }
+
 QString settings_key(std::string_view section, std::string_view key) {
   return qstring(section) + QLatin1Char('/') + qstring(key);
 }
 
-// A hand-edited value with a bare comma parses as a list; give it back whole.
-QString as_text(const QVariant& value) {
-  if (value.userType() == QMetaType::QStringList) return value.toStringList().join(',');
-  return value.toString();
-}
+}  // namespace
 
-QString native_location(std::string_view app) {
-#ifdef Q_OS_WIN
-  return QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") +
-         qstring(app);
-#else
-  const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-  return config + QLatin1Char('/') + qstring(app) + QLatin1Char('/') + qstring(app) +
-         QStringLiteral(".conf");
-#endif
-}
-
-QSettings::Format native_format() {
-#ifdef Q_OS_WIN
-  return QSettings::NativeFormat;
-#else
-  return QSettings::IniFormat;
-#endif
-}
-
-struct FileBytes {
-  QByteArray bytes;
-  QString error;  // empty: read, or absent
-};
-
-// QFile::exists() can answer false while another process renames a new
-// version over the file, so absence is judged by one stat() after an open
-// fails, never before it.
-bool is_absent(const QString& path) {
-  std::error_code ignored;
-  const auto status = std::filesystem::status(QFile::encodeName(path).toStdString(), ignored);
-  return status.type() == std::filesystem::file_type::not_found;
-}
-
-FileBytes read_file(const QString& path) {
-  QFile file(path);
-  if (file.open(QIODevice::ReadOnly)) return {file.readAll(), {}};
-  if (is_absent(path)) return {};
-  return {{}, file.errorString()};
-}
-
-/// A private copy of the settings file for QSettings to parse and edit.
-class ScratchCopy {
- public:
-  bool load(const QByteArray& bytes, QString* error) {
-    if (!folder_.isValid()) {
-      *error = folder_.errorString();
-      return false;
-    }
-    QFile file(path());
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-      *error = file.errorString();
-      return false;
-    }
-    return true;
+QtSettingsStore::Version QtSettingsStore::load(const QString& path) {
+  QtSettingsStore::Version version;
+  version.path = path;
+  const auto contents = platform::read_settings_file(native(path));
+  version.look = contents.look;
+  const auto naming = [&](const char* what, const std::string& why) {
+    return std::string(what) + " the settings '" + native(path) + "': " + why;
+  };
+  if (const auto why = platform::why_others_could_change(native(path), contents.look);
+      !why.empty()) {
+    version.problem = {StoreProblem::Kind::insecure, naming("will not use", why)};
+  } else if (!contents.error.empty()) {
+    version.problem = {StoreProblem::Kind::unreadable, naming("cannot read", contents.error)};
+  } else {
+    version.document =
+        IniDocument(QByteArrayView(contents.bytes.data(), qsizetype(contents.bytes.size())));
   }
-  QString path() const { return folder_.filePath(QStringLiteral("settings.conf")); }
-  QByteArray bytes() const { return read_file(path()).bytes; }
+  version.settled = !contents.look.file.exists ||
+                    platform::file_clock_now_ns() - contents.look.file.modified_ns > kSettleNs;
+  return version;
+}
 
- private:
-  QTemporaryDir folder_;
-};
+namespace {
 
-// The system's words for why `path` cannot be replaced, or "" when it can.
-QString why_not_writable(const QString& path) {
+// The system's words for why the file the user has cannot be replaced, or ""
+// when it can: a file made read-only keeps its values even in a folder where
+// it could be replaced.
+QString why_not_writable(const QString& path, const platform::SettingsFileLook& look) {
+  if (!look.file.exists) return {};
   QFile existing(path);
-  if (existing.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) || is_absent(path)) return {};
+  if (existing.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) return {};
   return existing.errorString();
 }
 
@@ -121,54 +102,65 @@ bool take_turn(QLockFile& lock) {
 
 }  // namespace
 
-QtSettingsStore::QtSettingsStore() : format_(native_format()) {}
+QtSettingsStore::QtSettingsStore() = default;
 
-QtSettingsStore::QtSettingsStore(QString ini_path)
-    : fixed_path_(std::move(ini_path)), format_(QSettings::IniFormat) {}
+QtSettingsStore::QtSettingsStore(QString ini_path) : fixed_path_(std::move(ini_path)) {}
+
+QtSettingsStore::~QtSettingsStore() = default;
 
 QString QtSettingsStore::location(std::string_view app) const {
-  return fixed_path_.isEmpty() ? native_location(app) : fixed_path_;
+  if (!fixed_path_.isEmpty()) return fixed_path_;
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QLatin1Char('/') + qstring(app) + QLatin1Char('/') + qstring(app) +
+         QStringLiteral(".conf");
+}
+
+const QtSettingsStore::Version& QtSettingsStore::current(const QString& path) {
+  if (!version_ || !version_->settled || version_->path != path ||
+      platform::look_at_settings_file(native(path)) != version_->look) {
+    version_ = std::make_unique<Version>(load(path));
+  }
+  return *version_;
 }
 
 std::string QtSettingsStore::read(std::string_view app, std::string_view section,
                                   std::string_view key, std::string_view default_value) {
-  const QString path = location(app);
-  const QString name = settings_key(section, key);
-  const auto value =
-      format_ == QSettings::IniFormat ? read_ini(path, name) : read_native(path, name);
+  const Version& version = current(location(app));
+  if (version.problem) return std::string(default_value);
+  const auto value = version.document.value(settings_key(section, key));
   return value ? value->toStdString() : std::string(default_value);
+}
+
+modGeneral::StoreProblem QtSettingsStore::problem() {
+  // Every caller asks right after a read, whose look was fresh.
+  if (!version_) return current(location(modGeneral::kAppName)).problem;
+  return version_->problem;
 }
 
 bool QtSettingsStore::write(std::string_view app, std::string_view section, std::string_view key,
                             std::string_view value, std::string* error) {
-  const QString path = location(app);
-  const QString name = settings_key(section, key);
   std::string reason;
-  const bool written = format_ == QSettings::IniFormat
-                           ? write_ini(path, name, qstring(value), &reason)
-                           : write_native(path, name, qstring(value), &reason);
+  const bool written =
+      write_file(location(app), settings_key(section, key), qstring(value), &reason);
   if (!written && error) *error = reason;
   return written;
 }
 
-std::optional<QString> QtSettingsStore::read_ini(const QString& path, const QString& key) const {
-  const FileBytes file = read_file(path);
-  if (!file.error.isEmpty() || file.bytes.isEmpty()) return std::nullopt;
-  ScratchCopy copy;
-  QString error;
-  if (!copy.load(file.bytes, &error)) return std::nullopt;
-  const QSettings ini(copy.path(), QSettings::IniFormat);
-  const QVariant value = ini.value(key);
-  if (!value.isValid()) return std::nullopt;
-  return as_text(value);
-}
-
-bool QtSettingsStore::write_ini(const QString& path, const QString& key, const QString& value,
-                                std::string* error) {
+bool QtSettingsStore::write_file(const QString& path, const QString& key, const QString& value,
+                                 std::string* error) {
   const auto fail = [&](const QString& reason) {
     *error = reason.toStdString();
     return false;
   };
+  // Saving over a file that could not be read would put defaults over the
+  // user's values; saving into one that others can change would hand them
+  // the next version.
+  if (const auto& problem = current(path).problem)
+    return fail(QString::fromStdString(problem.message));
+  if (const auto why = platform::make_private_folders(native(QFileInfo(path).absolutePath()));
+      !why.empty()) {
+    return fail(QString::fromStdString(why));
+  }
   // Another instance may write at the same moment: without the lock, one of
   // two saves of different values could be lost, so a save that cannot have
   // it fails. A folder where the lock cannot be made at all fails below with
@@ -178,31 +170,20 @@ bool QtSettingsStore::write_ini(const QString& path, const QString& key, const Q
     return fail(QStringLiteral("another Kestrun is saving its settings; please try again"));
   }
 
-  const FileBytes file = read_file(path);
-  if (!file.error.isEmpty()) return fail(file.error);
-  if (const QString reason = why_not_writable(path); !reason.isEmpty()) return fail(reason);
-
-  ScratchCopy copy;
-  QString reason;
-  if (!copy.load(file.bytes, &reason)) return fail(reason);
-  {
-    QSettings ini(copy.path(), QSettings::IniFormat);
-    ini.setValue(key, value);
-    ini.sync();
-    if (ini.status() == QSettings::AccessError) return fail(QStringLiteral("cannot edit a copy"));
+  Version latest = load(path);
+  if (latest.problem) return fail(QString::fromStdString(latest.problem.message));
+  if (const QString reason = why_not_writable(path, latest.look); !reason.isEmpty()) {
+    return fail(reason);
   }
+  latest.document.set_value(key, value);
+  const QByteArray bytes = latest.document.bytes();
 
-  // QDir::mkpath keeps its reason to itself; the open below would then blame
-  // the missing folder rather than say why it could not be made.
-  std::error_code no_folder;
-  std::filesystem::create_directories(
-      QFile::encodeName(QFileInfo(path).absolutePath()).toStdString(), no_folder);
-  if (no_folder) return fail(QString::fromStdString(no_folder.message()));
   // Unbuffered, so a full disk fails the write itself with the system's
   // words; a buffered write fails only inside commit(), as "Unknown error".
   QSaveFile out(path);
   if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(out.errorString());
-  const QByteArray bytes = copy.bytes();
+  // It holds commands, sometimes with passwords in them: the user's eyes only.
+  out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
   if (out.write(bytes) != bytes.size()) {
     const QString reason = out.errorString();
     out.cancelWriting();
@@ -211,33 +192,9 @@ bool QtSettingsStore::write_ini(const QString& path, const QString& key, const Q
   }
   if (!out.commit()) return fail(out.errorString());
 
-  if (read_ini(path, key) != value) {
+  version_ = std::make_unique<Version>(load(path));
+  if (version_->problem || version_->document.value(key) != value) {
     return fail(QStringLiteral("%1 does not hold the value after writing it").arg(path));
-  }
-  return true;
-}
-
-std::optional<QString> QtSettingsStore::read_native(const QString& path, const QString& key) const {
-  const QSettings store(path, format_);
-  const QVariant value = store.value(key);
-  if (!value.isValid()) return std::nullopt;
-  return as_text(value);
-}
-
-bool QtSettingsStore::write_native(const QString& path, const QString& key, const QString& value,
-                                   std::string* error) {
-  {
-    QSettings store(path, format_);
-    store.setValue(key, value);
-    store.sync();
-    if (store.status() != QSettings::NoError) {
-      *error = QStringLiteral("access to %1 was denied").arg(path).toStdString();
-      return false;
-    }
-  }
-  if (read_native(path, key) != value) {
-    *error = QStringLiteral("%1 does not hold the value after writing it").arg(path).toStdString();
-    return false;
   }
   return true;
 }

@@ -1,9 +1,9 @@
-// The per-user settings store behind the engine's SettingsStore seam.
+// The per-user settings store behind the engine's SettingsStore seam: one INI
+// file, $XDG_CONFIG_HOME/Kestrun/Kestrun.conf on Linux.
 #pragma once
 
-#include <QSettings>
 #include <QString>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -11,40 +11,43 @@
 
 namespace kestrun {
 
-/// Keeps the settings with QSettings and caches nothing: every read sees the
-/// store as it is now (another instance or a hand edit included), and a write
-/// has reached the disk, or the registry, when it returns true.
+/// Every read sees the file as it is now (another instance or a hand edit
+/// included), yet the file is read again only when it changed; a write has
+/// reached the disk when it returns true. A file or folder that another user
+/// could change is refused, as is one that exists but cannot be read: reads
+/// then give the defaults, writes leave it alone, and problem() says why.
+/// One thread at a time.
 class QtSettingsStore : public modGeneral::SettingsStore {
  public:
   using SettingsStore::read;
   using SettingsStore::write;
 
-  /// The current user's store. Linux: the INI file
-  /// $XDG_CONFIG_HOME/<app>/<app>.conf, one [<section>] group. Windows:
-  /// HKEY_CURRENT_USER\Software\VB and VBA Program Settings\<app>\<section>,
-  /// REG_SZ values.
+  /// The current user's store: <config folder>/<app>/<app>.conf.
   QtSettingsStore();
 
   /// Every application's values in the one INI file at `ini_path`.
   explicit QtSettingsStore(QString ini_path);
 
+  ~QtSettingsStore() override;
+
   std::string read(std::string_view app, std::string_view section, std::string_view key,
                    std::string_view default_value) override;
   bool write(std::string_view app, std::string_view section, std::string_view key,
              std::string_view value, std::string* error) override;
+  modGeneral::StoreProblem problem() override;
 
-  /// Where `app`'s values live: a file path, or a registry path on Windows.
+  /// The file that holds `app`'s values.
   QString location(std::string_view app) const;
 
  private:
-  std::optional<QString> read_ini(const QString& path, const QString& key) const;
-  bool write_ini(const QString& path, const QString& key, const QString& value, std::string* error);
-  std::optional<QString> read_native(const QString& path, const QString& key) const;
-  bool write_native(const QString& path, const QString& key, const QString& value,
-                    std::string* error);
+  struct Version;
+  static Version load(const QString& path);
+  const Version& current(const QString& path);
+  bool write_file(const QString& path, const QString& key, const QString& value,
+                  std::string* error);
 
   QString fixed_path_;  // empty: the per-user default location
-  QSettings::Format format_;
+  std::unique_ptr<Version> version_;
 };
 
 }  // namespace kestrun

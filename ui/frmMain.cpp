@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -87,6 +88,7 @@ void frmMain::Form_Load() {
   context_->last_drive_snapshot.clear();
   setWindowTitle(windowTitle() + QStringLiteral(" v") + QString::fromStdString(version_text()));
   txtInterval->setText(stored_text(settings_, modGeneral::kInterval));
+  saved_interval_ = txtInterval->text();
   txtAdvanced->set_text(settings_.read(modGeneral::kAdvanced));
   {
     // The boxes take the stored values; writing them straight back is needless.
@@ -97,6 +99,13 @@ void frmMain::Form_Load() {
   }
   if (chkAuto->isChecked()) cmdAction_Click();
   show();
+  if (const auto problem = settings_.problem()) {
+    desktop_.show_message(this,
+                          QStringLiteral("Kestrun %1.\n\nUntil this is put right, Kestrun uses "
+                                         "the default settings and leaves that file as it is.")
+                              .arg(QString::fromStdString(problem.message)),
+                          QStringLiteral("Kestrun"), true);
+  }
   // Straight to the tray rather than through a minimised state: a window that
   // the program itself minimised keeps the Iconic hint on X11 while hidden,
   // and a window manager then maps it minimised again on the first restore.
@@ -127,7 +136,10 @@ void frmMain::timTimer_Timer() {
 }
 
 void frmMain::txtInterval_LostFocus() {
-  store(modGeneral::kInterval, txtInterval->text());
+  // Storing the stored text again changes nothing, and where the store cannot
+  // be written it would blame a setting the user never touched.
+  if (txtInterval->text() == saved_interval_) return;
+  if (store(modGeneral::kInterval, txtInterval->text())) saved_interval_ = txtInterval->text();
   if (timTimer->isActive()) log_interval_note();
 }
 
@@ -214,18 +226,27 @@ void frmMain::mPopExit_Click() {
   if (confirm_exit()) desktop_.quit();
 }
 
-void frmMain::store(const modGeneral::SettingKey& key, const QString& value) {
+bool frmMain::store(const modGeneral::SettingKey& key, const QString& value) {
   // The message box takes the focus, which would store the interval again.
-  if (reporting_store_failure_) return;
+  if (reporting_store_failure_) return false;
   std::string reason;
-  if (settings_.write(key, value.toStdString(), &reason)) return;
-  reporting_store_failure_ = true;
-  desktop_.show_message(
-      this,
+  if (settings_.write(key, value.toStdString(), &reason)) return true;
+  report_store_failure(
       QStringLiteral("Unable to save the setting '%1': %2")
           .arg(QString::fromUtf8(key.name.data(), static_cast<qsizetype>(key.name.size())),
-               QString::fromStdString(reason)),
-      QStringLiteral("Kestrun"), true);
+               QString::fromStdString(reason)));
+  return false;
+}
+
+void frmMain::report_store_failure(const QString& text) {
+  // A press elsewhere takes the focus from the interval box before it is
+  // over: a box shown now would take its release, and the click would be lost.
+  if (QGuiApplication::mouseButtons() != Qt::NoButton) {
+    QTimer::singleShot(50, this, [this, text] { report_store_failure(text); });
+    return;
+  }
+  reporting_store_failure_ = true;
+  desktop_.show_message(this, text, QStringLiteral("Kestrun"), true);
   reporting_store_failure_ = false;
 }
 

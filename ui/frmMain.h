@@ -85,7 +85,8 @@ class frmMain : public QWidget {
  private:
   void lay_out();
   void connect_events();
-  void store(const modGeneral::SettingKey& key, const QString& value);
+  bool store(const modGeneral::SettingKey& key, const QString& value);
+  void report_store_failure(const QString& text);
   void restore_from_tray();
   void log_interval_note();
   bool confirm_exit();
@@ -98,6 +99,7 @@ class frmMain : public QWidget {
   bool loaded_ = false;
   bool show_when_loaded_ = false;
   bool reporting_store_failure_ = false;
+  QString saved_interval_;  // the interval as last loaded or stored
 };
 
 }  // namespace kestrun::ui

@@ -3,6 +3,7 @@
 #include "cli/command_line.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -10,7 +11,9 @@
 #include <fstream>
 
 #include "cli/headless.h"
+#include "settings/qt_settings_store.h"
 #include "tests/fakes/fake_machine.h"
+#include "tests/platform/linux/temp_tree.h"
 
 namespace {
 
@@ -39,11 +42,13 @@ class Captured {
 
 class CommandLine : public ::testing::Test {
  protected:
-  int run(QStringList arguments, const std::string& input = {}) {
+  int run(QStringList arguments, const std::string& input = {},
+          modGeneral::SettingsStore* settings = nullptr) {
     std::fwrite(input.data(), 1, input.size(), in.file());
     std::rewind(in.file());
     arguments.prepend(QStringLiteral("kestrun"));
-    kestrun::cli::Services services{world.machine, world.launcher, world.settings};
+    kestrun::cli::Services services{world.machine, world.launcher,
+                                    settings ? *settings : world.settings};
     return kestrun::cli::run_command_line(arguments, services, {in.file(), out.file(), err.file()});
   }
 
@@ -179,6 +184,37 @@ TEST_F(CommandLine, HeadlessRefusesAnIntervalItCannotPollBy) {
   EXPECT_NE(err.text().find("'soon' is not a positive number"), std::string::npos);
 }
 
+// Settings that are there but cannot be read, or that another user could
+// change, are no "no script": the reason goes to the terminal or the service
+// manager. Missing settings still are.
+TEST_F(CommandLine, SettingsThatCannotBeUsedExitTwoWithTheReason) {
+  const kestrun::testing::TempTree tree;
+  const std::filesystem::path folder = tree.path("Kestrun");
+  const auto path = (folder / "Kestrun.conf").string();
+  std::filesystem::create_directories(path);
+  kestrun::QtSettingsStore store(QString::fromStdString(path));
+  for (const char* mode : {"--validate", "--headless", "--print-script"}) {
+    EXPECT_EQ(run({mode}, {}, &store), 2) << mode;
+    EXPECT_EQ(err.text(), "kestrun: cannot read the settings '" + path + "': Is a directory\n");
+    std::rewind(err.file());
+  }
+
+  std::filesystem::remove(path);
+  ASSERT_TRUE(store.write(modGeneral::kInterval, "1", nullptr));
+  ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+  for (const char* mode : {"--validate", "--headless", "--print-script"}) {
+    EXPECT_EQ(run({mode}, {}, &store), 2) << mode;
+    EXPECT_EQ(err.text(), "kestrun: will not use the settings '" + path + "': its folder '" +
+                              folder.string() + "' can be written by other users\n");
+    std::rewind(err.file());
+  }
+  EXPECT_EQ(out.text(), "");
+
+  std::filesystem::remove_all(folder);
+  EXPECT_EQ(run({"--validate"}, {}, &store), 0);
+  EXPECT_EQ(out.text(), "");
+}
+
 TEST_F(CommandLine, PrintsItsVersionAndHelp) {
   EXPECT_EQ(run({"--version"}), 0);
   EXPECT_EQ(out.text(), "Kestrun 1.5\n");
@@ -265,6 +301,30 @@ TEST(Headless, PollsAtStartAndEveryIntervalAndLogsToTheStream) {
   headless.stop();
   EXPECT_FALSE(headless.timer().isActive());
   EXPECT_EQ(out.text().substr(out.text().size() - 9), "Stopped.\n");
+}
+
+// The file may turn bad while Kestrun runs: the service log says so once.
+TEST(Headless, SettingsThatTurnUnusableAreReportedOnce) {
+  const kestrun::testing::TempTree tree;
+  const std::filesystem::path folder = tree.path("Kestrun");
+  std::filesystem::create_directories(folder);
+  ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
+  kestrun::QtSettingsStore store(QString::fromStdString((folder / "Kestrun.conf").string()));
+  ASSERT_TRUE(store.write(modGeneral::kAdvanced, "label:PEN\r\nexec:backup\r\n", nullptr));
+  FakeWorld world;
+  kestrun::cli::Services services{world.machine, world.launcher, store};
+  Captured out, err;
+  kestrun::cli::Headless headless(services, "1", out.file(), err.file());
+  headless.start();
+  EXPECT_EQ(err.text(), "");
+
+  ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+  headless.poll();
+  headless.poll();
+  EXPECT_EQ(err.text(), "kestrun: will not use the settings '" +
+                            (folder / "Kestrun.conf").string() + "': its folder '" +
+                            folder.string() + "' can be written by other users\n");
+  headless.stop();
 }
 
 }  // namespace

@@ -41,26 +41,30 @@ QtSettingsStore store_at(const std::string& path) {
   return QtSettingsStore(QString::fromStdString(path));
 }
 
-// The writer program, run as an ordinary user when the tests run as root:
-// permissions do not hold root back.
-std::vector<std::string> writer(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), KESTRUN_SETTINGS_WRITER);
-  if (geteuid() == 0) {
-    arguments.insert(arguments.begin(),
-                     {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
-  }
-  return arguments;
-}
-
 class SettingsFaults : public ::testing::Test {
  protected:
   void SetUp() override {
     // An ordinary user must be able to reach the tree.
     ASSERT_EQ(chmod(tree.path().c_str(), 0755), 0);
     tree.folder("Kestrun");
-    if (geteuid() == 0) {
-      ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+  }
+
+  // From now on the settings are an ordinary user's, and the writer runs as
+  // that user when the tests run as root: permissions do not hold root back.
+  void become_an_ordinary_user() {
+    if (geteuid() != 0) return;
+    ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+    as_nobody_ = true;
+  }
+
+  // The writer program, as the user whose settings these are.
+  std::vector<std::string> writer(std::vector<std::string> arguments) const {
+    arguments.insert(arguments.begin(), KESTRUN_SETTINGS_WRITER);
+    if (as_nobody_) {
+      arguments.insert(arguments.begin(),
+                       {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     }
+    return arguments;
   }
 
   // Stores a few values as the user the writer runs as.
@@ -75,9 +79,11 @@ class SettingsFaults : public ::testing::Test {
   testing::TempTree tree;
   std::string folder = tree.path("Kestrun");
   std::string file = tree.path("Kestrun/Kestrun.conf");
+  bool as_nobody_ = false;
 };
 
 TEST_F(SettingsFaults, AFolderThatCannotBeWrittenKeepsTheOldValuesAndSaysWhy) {
+  become_an_ordinary_user();
   store_known_values();
   const auto before = file_bytes(file);
   ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
@@ -225,8 +231,6 @@ TEST_F(SettingsFaults, ASaveWaitsForAnotherAndNeverForADeadOne) {
   // An instance that died while saving leaves its lock behind.
   const pid_t child = fork();
   if (child == 0) {
-    // As the user the writer runs as, who must be able to clear it.
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
     QLockFile* abandoned = new QLockFile(QString::fromStdString(file + ".lock"));
     _exit(abandoned->tryLock(0) ? 0 : 1);
   }
@@ -238,6 +242,35 @@ TEST_F(SettingsFaults, ASaveWaitsForAnotherAndNeverForADeadOne) {
   const auto written = testing::run(writer({file, "write", "Interval", "9"}));
   EXPECT_EQ(written.status, 0) << written.output;
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+}
+
+// The reproduction: with the settings folder open to all, another user put
+// settings of their own in its place, and a headless instance ran their
+// command at the next pass.
+TEST_F(SettingsFaults, SettingsAnotherUserCouldPutInPlaceAreNeverUsed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs a second user; CI runs this as root";
+  store_known_values();
+  ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+  const std::string ran = tree.path("ran");
+  tree.write("theirs.conf", "[Settings]\nAdvanced=\"label:(any)\\r\\nexec:touch " + ran +
+                                "\\r\\n\"\nInterval=1\n");
+  const auto replaced = testing::run({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                                      "sh", "-c", "cp \"$1\" \"$2.new\" && mv \"$2.new\" \"$2\"",
+                                      "sh", tree.path("theirs.conf"), file});
+  ASSERT_EQ(replaced.status, 0) << replaced.output;
+  tree.folder("runtime");
+  ASSERT_EQ(chmod(tree.path("runtime").c_str(), 0700), 0);
+  for (const char* mode : {"--headless", "--validate"}) {
+    const auto outcome = testing::run(
+        {"env", "HOME=" + tree.path(), "XDG_CONFIG_HOME=" + tree.path(),
+         "XDG_STATE_HOME=" + tree.path("runtime"), "XDG_RUNTIME_DIR=" + tree.path("runtime"),
+         "timeout", "20", KESTRUN_PROGRAM, mode});
+    EXPECT_EQ(outcome.status, 2) << mode;
+    EXPECT_EQ(outcome.output, "kestrun: will not use the settings '" + file +
+                                  "': the file is owned by another user (uid 65534)\n")
+        << mode;
+  }
+  EXPECT_FALSE(std::filesystem::exists(ran));
 }
 
 // A small filesystem of its own, filled up. Needs root.

@@ -1,7 +1,11 @@
 // The main window over a fake machine: start-up, Start/Stop, the poll clock,
 // the settings it writes and the editor it opens.
+#include <sys/stat.h>
+
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,6 +28,11 @@ using modGeneral::kInterval;
 using modGeneral::kMinimise;
 
 namespace {
+
+QByteArray file_bytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 const std::string kPenScript = crlf_lines({"label:PEN", "exec:backup %1"});
 
@@ -275,6 +284,73 @@ class TestMainWindow : public QObject {
              qPrintable(box.text));
     QCOMPARE(box.title, "Kestrun");
     QVERIFY(box.warning);
+  }
+
+  // Settings that are there but cannot be used are named once at start, left
+  // as they are, and no later click is lost to a message about a setting the
+  // user did not touch.
+  void aStoreThatCannotBeUsedIsReportedOnceAndLeftAlone_data() {
+    QTest::addColumn<bool>("open_to_others");
+    QTest::newRow("cannot be read") << false;
+    QTest::newRow("open to others") << true;
+  }
+  void aStoreThatCannotBeUsedIsReportedOnceAndLeftAlone() {
+    QFETCH(bool, open_to_others);
+    MainWindowRig rig;
+    QString expected;
+    QByteArray before;
+    if (open_to_others) {
+      rig.store(kInterval, "30");
+      before = file_bytes(rig.settings_path);
+      QCOMPARE(::chmod(QFile::encodeName(rig.folder.path()).constData(), 0777), 0);
+      expected = "Kestrun will not use the settings '" + rig.settings_path + "': its folder '" +
+                 rig.folder.path() + "' can be written by other users.";
+    } else {
+      QVERIFY(QDir().mkpath(rig.settings_path));
+      expected = "Kestrun cannot read the settings '" + rig.settings_path + "': Is a directory.";
+    }
+    rig.load();
+    auto& w = *rig.window;
+    QCOMPARE(w.txtInterval->text(), "10");
+    QCOMPARE(rig.desktop.messages.size(), 1u);
+    QVERIFY2(rig.desktop.messages.front().text.startsWith(expected),
+             qPrintable(rig.desktop.messages.front().text));
+    QVERIFY(rig.desktop.messages.front().warning);
+
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.txtInterval->setFocus();
+    QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {},
+                      w.cmdAction->mapTo(&w, w.cmdAction->rect().center()));
+    QCOMPARE(w.cmdAction->text(), "Stop");
+    QCOMPARE(rig.desktop.messages.size(), 1u);
+    if (open_to_others) {
+      QCOMPARE(file_bytes(rig.settings_path), before);
+    } else {
+      QVERIFY(QFileInfo(rig.settings_path).isDir());
+    }
+  }
+
+  // A save that fails when a click takes the focus from the interval box is
+  // reported once the click is over: a box up while the button is down would
+  // take its release, and the click with it.
+  void aFailedSaveIsReportedAfterTheClickThatCausedIt() {
+    MainWindowRig rig;
+    rig.load();
+    auto& w = *rig.window;
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.txtInterval->setFocus();
+    w.txtInterval->setText("7");
+    QVERIFY(QDir().mkpath(rig.settings_path));  // the store is now a folder
+    const QPoint on_button = w.cmdAction->mapTo(&w, w.cmdAction->rect().center());
+    QTest::mousePress(w.windowHandle(), Qt::LeftButton, {}, on_button);
+    QTest::qWait(200);
+    QCOMPARE(rig.desktop.messages.size(), 0u);
+    QTest::mouseRelease(w.windowHandle(), Qt::LeftButton, {}, on_button);
+    QCOMPARE(w.cmdAction->text(), "Stop");
+    QTRY_COMPARE(rig.desktop.messages.size(), 1u);
+    QVERIFY2(
+        rig.desktop.messages.front().text.startsWith("Unable to save the setting 'Interval': "),
+        qPrintable(rig.desktop.messages.front().text));
   }
 
   void keysTypedIntoTheTwoPanesAreDiscarded() {
