@@ -12,8 +12,9 @@ namespace kestrun::platform {
 /// Splits the command like the classic command line (whitespace separates,
 /// double quotes group, backslashes are literal), finds the program on PATH
 /// and starts it detached in the home folder (or /), with standard input
-/// from /dev/null. No shell is involved, and the drive's details reach the
-/// process only as KESTRUN_* environment variables, byte for byte.
+/// from /dev/null, default signal handling and no descriptor of Kestrun's
+/// beyond the standard three. No shell is involved, and the drive's details
+/// reach the process only as KESTRUN_* environment variables, byte for byte.
 class LinuxLauncher : public modGeneral::Launcher {
  public:
   bool launch(const modGeneral::LaunchRequest& request, std::string* error) override;
