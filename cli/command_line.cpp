@@ -214,7 +214,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
   const QCommandLineOption headless(
       QStringLiteral("headless"),
       QStringLiteral("Poll with the stored settings and no window, writing the action log to "
-                     "standard output, until SIGINT or SIGTERM."));
+                     "standard output, until SIGINT, SIGTERM or SIGHUP."));
   const QCommandLineOption instant(
       QStringLiteral("instant"),
       QStringLiteral("With --headless: also poll as soon as a filesystem is mounted or "

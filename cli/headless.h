@@ -45,7 +45,7 @@ class Headless : public QObject {
   QTimer timer_;
 };
 
-/// Runs headless until SIGINT or SIGTERM; gives the exit status.
+/// Runs headless until SIGINT, SIGTERM or SIGHUP; gives the exit status.
 int run_headless(Services& services, const std::string& interval_text, bool instant,
                  std::FILE* out);
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -182,6 +184,17 @@ TEST(Headless, PollsAtStartAndEveryIntervalAndLogsToTheStream) {
   headless.stop();
   EXPECT_FALSE(headless.timer().isActive());
   EXPECT_EQ(out.text().substr(out.text().size() - 9), "Stopped.\n");
+}
+
+TEST(Headless, AHangupEndsItLikeATerminationRequest) {
+  FakeWorld world;
+  world.settings.write(modGeneral::kInterval, "60", nullptr);
+  kestrun::cli::Services services{world.machine, world.launcher, world.settings};
+  Captured out;
+  QTimer::singleShot(50, [] { raise(SIGHUP); });
+  QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+  EXPECT_EQ(kestrun::cli::run_headless(services, "60", false, out.file()), 0);
+  EXPECT_EQ(out.text(), "Started...\nStopped.\n");
 }
 
 }  // namespace
