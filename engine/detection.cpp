@@ -10,31 +10,6 @@ namespace modGeneral {
 
 namespace {
 
-// Finds a key at or after a position, remembering its last answer. The walk
-// asks for "exec:" and "menurun:" at or after every entry; without the memory,
-// a script with no "menurun:" at all is searched to its end once per entry.
-class KeyFinder {
- public:
-  KeyFinder(std::string_view script, std::string_view key) : script_(script), key_(key) {}
-
-  std::size_t at_or_after(std::size_t from) {
-    const bool still_valid = searched_ && from >= from_ && (found_ == 0 || from <= found_);
-    if (!still_valid) {
-      found_ = find_key(script_, key_, from);
-      searched_ = true;
-    }
-    from_ = from;
-    return found_;
-  }
-
- private:
-  std::string_view script_;
-  std::string_view key_;
-  bool searched_ = false;
-  std::size_t from_ = 0;
-  std::size_t found_ = 0;
-};
-
 // Ends the walk after a check's message; the report keeps what it has so far.
 struct CheckFailed {};
 
@@ -83,46 +58,29 @@ class Pass {
     // The report repeats most of the script; growing it step by step would
     // copy it over and over on long scripts.
     report_.reserve(report_.size() + 2 * script.size());
-    KeyFinder labels(script, kLabelKey);
-    KeyFinder execs(script, kExecKey);
-    KeyFinder menus(script, kMenuRunKey);
-
-    for (auto label_at = labels.at_or_after(1); label_at > 0;) {
+    EntryWalker entries(script);
+    for (ScriptEntry entry; entries.next(&entry);) {
       report_ += "Processing first entry...\r\n";
-      const auto next_label_at = labels.at_or_after(label_at + 1);
-      const auto exec_at = execs.at_or_after(label_at);
-      const auto menu_at = menus.at_or_after(label_at);
+      report_ += "  label=" + entry.label + "\r\n";
+      report_ += "  execute=" + entry.exec + "\r\n";
+      if (!entry.check_error.empty()) fail_check(entry.check_error);
 
-      const auto label = read_line_value(script, label_at + kLabelKey.size());
-      report_ += "  label=" + label + "\r\n";
-      const auto exec = exec_at > 0 ? read_line_value(script, exec_at + kExecKey.size()) : "";
-      report_ += "  execute=" + exec + "\r\n";
-
-      if (exec_at == 0 || (next_label_at > 0 && next_label_at < exec_at)) {
-        fail_check(kExecMissingError);
-      }
-      if (label.empty() || exec.empty()) fail_check(kBlankError);
-
-      std::string menu;
-      if (menu_at > 0 && (next_label_at == 0 || menu_at < next_label_at)) {
-        menu = read_line_value(script, menu_at + kMenuRunKey.size());
-        report_ += "  menu run=" + menu + "\r\n";
-      }
+      const std::string menu = entry.menu.value_or(std::string());
+      if (entry.menu) report_ += "  menu run=" + menu + "\r\n";
 
       if (mode_ == Mode::validate) {
         report_ += "Entry seems okay\r\n\r\n";
       } else {
-        const auto match = find_drive_for_label(snapshot_, label);
+        const auto match = find_drive_for_label(snapshot_, entry.label);
         if (!match.empty()) {
           const auto root = match.substr(0, 3);
           if (mode_ == Mode::poll) {
-            poll_actions(label, exec, root);
+            poll_actions(entry.label, entry.exec, root);
           } else {
-            menu_actions(label, menu, root);
+            menu_actions(entry.label, menu, root);
           }
         }
       }
-      label_at = next_label_at;
     }
   }
 
