@@ -88,6 +88,9 @@ class Pass {
     TextPane& log = context_.action_log;
     log_size_check(log);
     log_append(log, "Detected USB device labeled '" + label + "' on " + root);
+    if (const auto roots = drives_labelled(snapshot_, label); roots.size() > 1) {
+      log_append(log, "  " + shared_label_note("'" + label + "'", roots));
+    }
     log_keep_end_in_view(log);
     const auto error =
         execute_logged(context_, make_launch_request(context_.drives, exec, root, label));

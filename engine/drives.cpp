@@ -84,7 +84,12 @@ void fill_drive_list(DriveApi& drives, std::string_view roots, DriveList& list) 
   });
 }
 
-std::string find_drive_for_label(std::string_view snapshot, std::string_view label) {
+namespace {
+
+// Calls `visit` with each snapshot record that `label` matches, in order, until
+// it returns false.
+template <typename Visit>
+void for_each_match(std::string_view snapshot, std::string_view label, Visit visit) {
   std::size_t at = 0;
   while (at < snapshot.size()) {
     auto end = snapshot.find('\0', at);
@@ -95,10 +100,41 @@ std::string find_drive_for_label(std::string_view snapshot, std::string_view lab
     const auto record_label = record.substr(kRootSize + 1);
     if (label == kAnyLabel || record_label == label ||
         (label == kNoLabel && record_label.empty())) {
-      return std::string(record);
+      if (!visit(record)) return;
     }
   }
-  return {};
+}
+
+}  // namespace
+
+std::string find_drive_for_label(std::string_view snapshot, std::string_view label) {
+  std::string found;
+  for_each_match(snapshot, label, [&](std::string_view record) {
+    found = std::string(record);
+    return false;
+  });
+  return found;
+}
+
+std::vector<std::string> drives_labelled(std::string_view snapshot, std::string_view label) {
+  std::vector<std::string> roots;
+  for_each_match(snapshot, label, [&](std::string_view record) {
+    roots.emplace_back(record.substr(0, kRootSize));
+    return label != kAnyLabel;
+  });
+  return roots;
+}
+
+std::string shared_label_note(std::string_view quoted_label,
+                              const std::vector<std::string>& roots) {
+  if (roots.size() < 2) return {};
+  std::string note = "note: " + std::to_string(roots.size()) + " drives are labelled ";
+  note.append(quoted_label).append(" (");
+  for (std::size_t i = 0; i < roots.size(); ++i) {
+    if (i > 0) note += ", ";
+    note += roots[i];
+  }
+  return note + "); this entry acts on " + roots.front() + " only";
 }
 
 std::string remove_ignored_roots(std::string_view roots, std::string_view ignore_list) {

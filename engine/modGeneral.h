@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/drive_api.h"
 #include "engine/drive_list.h"
@@ -99,6 +100,14 @@ void fill_drive_list(DriveApi& drives, std::string_view roots, DriveList& list);
 
 /// The first snapshot record matching `label` as "E:\ LABEL", or "".
 std::string find_drive_for_label(std::string_view snapshot, std::string_view label);
+
+/// The roots of every snapshot record that `label` matches, in snapshot order;
+/// the first is the one an entry acts on. "(any)" matches the first only.
+std::vector<std::string> drives_labelled(std::string_view snapshot, std::string_view label);
+
+/// "note: N drives are labelled LABEL (E:\, G:\); this entry acts on E:\ only"
+/// for two or more `roots`, with the label as the caller quotes it.
+std::string shared_label_note(std::string_view quoted_label, const std::vector<std::string>& roots);
 
 /// Removes from `roots` every record named by the comma-separated `ignore_list`.
 std::string remove_ignored_roots(std::string_view roots, std::string_view ignore_list);
