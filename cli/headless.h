@@ -17,6 +17,7 @@ namespace kestrun::cli {
 class Headless : public QObject {
  public:
   Headless(Services& services, std::string interval_text, std::FILE* out);
+  ~Headless() override;
 
   /// "Started...", a pass at once, then the one-second clock.
   void start();
@@ -25,7 +26,7 @@ class Headless : public QObject {
   /// A pass now, for a change of the mount table; it acts only if the
   /// labelled drives changed, as every pass does.
   void poll();
-  /// "Stopped." and the clock halts.
+  /// "Stopped." and the clock halts; commands still running go on, unreported.
   void stop();
 
   QTimer& timer() { return timer_; }

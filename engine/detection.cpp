@@ -146,6 +146,7 @@ std::string execute_logged(Context& context, const LaunchRequest& request) {
   if (!context.launcher.launch(request, &error)) {
     if (error.empty()) error = "the command could not be started";
     log_append(context.action_log, std::string(kErrorPrefix) + error);
+    if (context.events) context.events->command_not_started(request, error);
     return error;
   }
   return {};

@@ -10,6 +10,7 @@
 
 #include "engine/drive_api.h"
 #include "engine/drive_list.h"
+#include "engine/events.h"
 #include "engine/launcher.h"
 #include "engine/run_item.h"
 #include "engine/settings_store.h"
@@ -143,7 +144,8 @@ inline constexpr std::string_view kBlankError =
     "'label' or 'exec' are blank, please check your script";
 
 /// What a pass works with. `last_drive_snapshot` is the engine's only memory
-/// between passes; only poll passes read or change it.
+/// between passes; only poll passes read or change it. `events`, when set,
+/// hears of commands that could not start or have ended.
 struct Context {
   DriveApi& drives;
   Launcher& launcher;
@@ -151,6 +153,7 @@ struct Context {
   TextPane& action_log;
   RunItem& run_item;
   std::string last_drive_snapshot;
+  EngineEvents* events = nullptr;
 };
 
 /// One detection pass. `text` is the script for a validate pass; poll and
@@ -165,4 +168,19 @@ LaunchRequest make_launch_request(DriveApi& drives, std::string_view command, st
 /// Logs "  executing script..." and the command, then starts it; a launch that
 /// fails adds "  error: " and the platform's words. Returns the error, or "".
 std::string execute_logged(Context& context, const LaunchRequest& request);
+
+// ---- Outcomes of started commands ------------------------------------------------
+
+/// Seconds with one decimal, whatever the locale: "2.5".
+std::string format_seconds(double seconds);
+
+/// "  finished: 'LABEL' on E:\ with exit code N after T s", or "... ended by
+/// signal N (NAME) after T s".
+std::string finished_line(const LaunchRequest& request, const CommandOutcome& outcome);
+
+/// Logs a command's end like a detection (size check, line, end in view) and
+/// tells the context's events.
+void command_finished(Context& context, const LaunchRequest& request,
+                      const CommandOutcome& outcome);
+
 }  // namespace modGeneral

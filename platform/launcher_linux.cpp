@@ -189,8 +189,10 @@ void close_on_exec_from_3() {
   close(folder);
 }
 
-// The grandchild: becomes the program. Async-signal-safe calls only.
+// The child: becomes the program. Async-signal-safe calls only.
 [[noreturn]] void become_program(const Start& start) {
+  // A session of its own: the terminal's Ctrl+C and hangup are not its.
+  setsid();
   if (dup2(start.input, STDIN_FILENO) < 0) report_and_exit(start.report, errno);
   if (chdir(start.folder) != 0 && chdir("/") != 0) report_and_exit(start.report, errno);
   // Every disposition back to the default, including those Kestrun inherited
@@ -209,31 +211,20 @@ void close_on_exec_from_3() {
   report_and_exit(start.report, errno);
 }
 
-// Forks twice so the program is nobody's child of ours and leaves no zombie.
-// Returns 0 once the program runs, or the errno that kept it from running.
-int start_detached(const Start& start) {
+// Forks the child with every signal blocked, so that none runs Kestrun's
+// handler in the copy before the dispositions are reset. Returns its pid, or
+// -1 with errno set.
+pid_t start_child(const Start& start) {
   sigset_t all;
   sigfillset(&all);
   sigset_t saved;
   pthread_sigmask(SIG_SETMASK, &all, &saved);
-
   const pid_t child = fork();
-  if (child == 0) {
-    // A session of its own: the terminal's Ctrl+C and hangup are not its.
-    setsid();
-    const pid_t grandchild = fork();
-    if (grandchild == 0) become_program(start);
-    if (grandchild < 0) report_and_exit(start.report, errno);
-    _exit(0);
-  }
-  const int fork_failure = child < 0 ? errno : 0;
+  if (child == 0) become_program(start);
+  const int fork_failure = errno;
   pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-  if (child < 0) return fork_failure;
-
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  return 0;
+  errno = fork_failure;
+  return child;
 }
 
 }  // namespace
@@ -245,6 +236,8 @@ std::vector<std::string> split_command(std::string_view command) {
   }
   return words;
 }
+
+LinuxLauncher::LinuxLauncher(ChildWatch::Method method) : children_(method) {}
 
 bool LinuxLauncher::launch(const modGeneral::LaunchRequest& request, std::string* error) {
   const auto fail = [error](int failure) {
@@ -271,10 +264,12 @@ bool LinuxLauncher::launch(const modGeneral::LaunchRequest& request, std::string
     return fail(failure);
   }
   const Start start{program.c_str(), argv.data(), envp.data(), folder.c_str(), input, report[1]};
-  int failure = start_detached(start);
+  const auto started = ChildWatch::Clock::now();
+  const pid_t child = start_child(start);
+  int failure = child < 0 ? errno : 0;
   close(report[1]);
   close(input);
-  if (failure == 0) {
+  if (child > 0) {
     // Empty when the exec closed the pipe; an errno when it never happened.
     int reported = 0;
     ssize_t got = 0;
@@ -283,7 +278,18 @@ bool LinuxLauncher::launch(const modGeneral::LaunchRequest& request, std::string
     if (got == static_cast<ssize_t>(sizeof reported)) failure = reported;
   }
   close(report[0]);
-  return failure == 0 ? true : fail(failure);
+  if (failure != 0) {
+    // The child is exiting already; take its status so no zombie is left.
+    if (child > 0) {
+      while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+      }
+    }
+    return fail(failure);
+  }
+  children_.follow(child, request, started);
+  return true;
 }
+
+void LinuxLauncher::on_finished(Finished finished) { children_.set_finished(std::move(finished)); }
 
 }  // namespace kestrun::platform

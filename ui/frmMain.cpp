@@ -57,7 +57,7 @@ class QuitWatcher : public QObject {
 
 }  // namespace
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() { context_->launcher.on_finished({}); }
 
 void frmMain::connect_events() {
   connect(cmdAction, &QPushButton::clicked, this, &frmMain::cmdAction_Click);
@@ -74,6 +74,10 @@ void frmMain::connect_events() {
   connect(tray->mPopRun, &QAction::triggered, this, [this] { mPopRun_Click(0); });
   connect(tray->mPopExit, &QAction::triggered, this, &frmMain::mPopExit_Click);
   new QuitWatcher(&quitting_, this);
+  context_->launcher.on_finished(
+      [this](const modGeneral::LaunchRequest& request, const modGeneral::CommandOutcome& outcome) {
+        modGeneral::command_finished(*context_, request, outcome);
+      });
 }
 
 void frmMain::Form_Load() {

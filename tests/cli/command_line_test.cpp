@@ -186,6 +186,24 @@ TEST(Headless, PollsAtStartAndEveryIntervalAndLogsToTheStream) {
   EXPECT_EQ(out.text().substr(out.text().size() - 9), "Stopped.\n");
 }
 
+TEST(Headless, WritesEachCommandsEndUntilItStops) {
+  FakeWorld world;
+  world.store_script(crlf_lines({"label:PEN", "exec:backup %1"}));
+  world.machine.plug("E:\\", "PEN");
+  kestrun::cli::Services services{world.machine, world.launcher, world.settings};
+  Captured out;
+  kestrun::cli::Headless headless(services, "2", out.file());
+  headless.start();
+  world.launcher.finish(0, {false, 3, "", 1.25});
+  EXPECT_NE(out.text().find("\n  finished: 'PEN' on E:\\ with exit code 3 after 1.2 s\n"),
+            std::string::npos)
+      << out.text();
+  headless.stop();
+  world.launcher.finish(0, {false, 0, "", 2});
+  EXPECT_EQ(out.text().substr(out.text().size() - 9), "Stopped.\n")
+      << "a command still running at the end is left to run, unreported";
+}
+
 TEST(Headless, AHangupEndsItLikeATerminationRequest) {
   FakeWorld world;
   world.settings.write(modGeneral::kInterval, "60", nullptr);

@@ -76,6 +76,10 @@ bool FakeLauncher::launch(const modGeneral::LaunchRequest& request, std::string*
   return true;
 }
 
+void FakeLauncher::finish(std::size_t index, const modGeneral::CommandOutcome& outcome) {
+  if (finished_) finished_(launched.at(index), outcome);
+}
+
 std::string MemorySettings::read(std::string_view app, std::string_view section,
                                  std::string_view key, std::string_view default_value) {
   ++reads;
