@@ -183,4 +183,16 @@ std::string finished_line(const LaunchRequest& request, const CommandOutcome& ou
 void command_finished(Context& context, const LaunchRequest& request,
                       const CommandOutcome& outcome);
 
+/// A desktop notification: a title and one line under it.
+struct Notice {
+  std::string title;
+  std::string text;
+};
+/// Successes shorter than this are left to the log: every change of the
+/// drives runs the entries again, and would flood the desktop.
+inline constexpr double kNoticeSeconds = 10.0;
+Notice not_started_notice(const LaunchRequest& request, const std::string& reason);
+/// For a failure, or a success of kNoticeSeconds or more; nothing otherwise.
+std::optional<Notice> finished_notice(const LaunchRequest& request, const CommandOutcome& outcome);
+
 }  // namespace modGeneral

@@ -1,4 +1,5 @@
-// What became of a started command: its line in the action log.
+// What became of a started command: its line in the action log and whether
+// it is worth a desktop notification.
 #include <charconv>
 #include <string>
 
@@ -7,6 +8,10 @@
 namespace modGeneral {
 
 namespace {
+
+std::string for_drive(const LaunchRequest& request) {
+  return "for '" + request.label + "' on " + request.root;
+}
 
 // "exit code 3 after 2.5 s", "ended by signal 9 (SIGKILL) after 0.4 s".
 std::string how_it_ended(const CommandOutcome& outcome) {
@@ -39,6 +44,21 @@ void command_finished(Context& context, const LaunchRequest& request,
   log_append(log, finished_line(request, outcome));
   log_keep_end_in_view(log);
   if (context.events) context.events->command_finished(request, outcome);
+}
+
+Notice not_started_notice(const LaunchRequest& request, const std::string& reason) {
+  return {"Could not run the command " + for_drive(request), reason};
+}
+
+std::optional<Notice> finished_notice(const LaunchRequest& request, const CommandOutcome& outcome) {
+  const auto title = "The command " + for_drive(request);
+  if (outcome.signalled || outcome.number != 0) {
+    auto text = how_it_ended(outcome);
+    text[0] = static_cast<char>(text[0] - 'a' + 'A');  // "Exit code ...", "Ended by ..."
+    return Notice{title + " failed", text};
+  }
+  if (outcome.seconds < kNoticeSeconds) return std::nullopt;
+  return Notice{title + " finished", "Ran for " + format_seconds(outcome.seconds) + " s"};
 }
 
 }  // namespace modGeneral

@@ -1,4 +1,4 @@
-// A started command's end: its log line, and what the events hear.
+// A started command's end: its log line, and which ends reach the desktop.
 #include <gtest/gtest.h>
 
 #include "engine/modGeneral.h"
@@ -40,6 +40,26 @@ TEST(CommandEnd, IsLoggedAsADetectionIsAndToldToTheEvents) {
                         "  finished: 'MY PEN' on E:\\ ended by signal 9 (SIGKILL) after 0.0 s"}));
   EXPECT_EQ(world.log.selection_length(), 1u) << "the newest line is brought into view";
   EXPECT_EQ(events.heard, (std::vector<std::string>{"MY PEN 3", "MY PEN 9"}));
+}
+
+TEST(CommandEnd, OnlyFailuresAndLongSuccessesReachTheDesktop) {
+  EXPECT_FALSE(modGeneral::finished_notice(pen(), {false, 0, "", 9.9}));
+
+  const auto long_success = modGeneral::finished_notice(pen(), {false, 0, "", 12.0});
+  ASSERT_TRUE(long_success);
+  EXPECT_EQ(long_success->title, "The command for 'MY PEN' on E:\\ finished");
+  EXPECT_EQ(long_success->text, "Ran for 12.0 s");
+
+  const auto failed = modGeneral::finished_notice(pen(), kExit3);
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->title, "The command for 'MY PEN' on E:\\ failed");
+  EXPECT_EQ(failed->text, "Exit code 3 after 2.5 s");
+  EXPECT_EQ(modGeneral::finished_notice(pen(), kKilled)->text,
+            "Ended by signal 9 (SIGKILL) after 0.0 s");
+
+  const auto not_started = modGeneral::not_started_notice(pen(), "No such file or directory");
+  EXPECT_EQ(not_started.title, "Could not run the command for 'MY PEN' on E:\\");
+  EXPECT_EQ(not_started.text, "No such file or directory");
 }
 
 TEST(CommandEnd, AFailedStartIsToldToTheEvents) {

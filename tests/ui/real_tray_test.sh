@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The tray on a real X display: Xvfb with trayer as the tray host. A left
-# click on the icon brings the window back, a right click opens the menu with
-# the run item for the plugged stick, and Exit (answered Yes with Enter) ends
-# the program.
+# The tray on a real X display: Xvfb with trayer as the tray host. A command
+# that fails shows a notification by the icon, a left click on the icon brings
+# the window back, a right click opens the menu with the run item for the
+# plugged stick, and Exit (answered Yes with Enter) ends the program.
 set -euo pipefail
 harness=$1
 for tool in Xvfb trayer xdotool; do
@@ -55,6 +55,11 @@ expect() {
 expect "tray host: yes"
 expect "tray: added"
 
+echo fail >&4
+expect "balloon: The command for 'PEN' on E:\\ failed | Exit code 3 after 2.5 s"
+[ -n "${SHOT:-}" ] && import -window root "$SHOT"
+echo "ok: a failed command is notified from the tray icon"
+
 xdotool mousemove 12 12 click 1
 expect "window: shown"
 expect "tray: removed"
@@ -68,7 +73,7 @@ expect "tray: added"
 echo "ok: minimising sends the window to the tray"
 
 xdotool mousemove 12 12 click 3
-expect 'menu: Show main window|-|Run script for PEN on E:\|-|Exit'
+expect 'menu: Show main window|-|Run script for PEN on E:\|-|Notify when commands finish or fail|Exit'
 echo "ok: a right click opens the menu with the run item"
 
 sleep 0.5
