@@ -38,6 +38,25 @@ void for_each_root(std::string_view roots, Visit visit) {
 
 }  // namespace
 
+std::string_view drive_type_name(unsigned type) {
+  switch (type) {
+    case kDriveNoRootDir:
+      return "no root";
+    case kDriveRemovable:
+      return "removable";
+    case kDriveFixed:
+      return "fixed";
+    case kDriveRemote:
+      return "remote";
+    case kDriveCdrom:
+      return "optical";
+    case kDriveRamdisk:
+      return "ramdisk";
+    default:
+      return "unknown";
+  }
+}
+
 std::string get_drive_strings(DriveApi& drives) {
   // A drive that arrives between the sizing call and the real call makes the
   // buffer too small; ask again rather than report "no drives" for one pass,
@@ -137,23 +156,25 @@ std::string shared_label_note(std::string_view quoted_label,
   return note + "); this entry acts on " + roots.front() + " only";
 }
 
-std::string remove_ignored_roots(std::string_view roots, std::string_view ignore_list) {
-  std::string kept(roots);
+std::optional<std::string> ignoring_item(std::string_view ignore_list, std::string_view root) {
   std::size_t from = 0;
   while (true) {
     const auto comma = ignore_list.find(',', from);
-    const auto item = upper_root(ignore_list.substr(from, comma - from));
-    std::string filtered;
-    std::size_t at = 0;
-    for (; at < kept.size() && kept[at] != '\0'; at += kRecordSize) {
-      const auto record = std::string_view(kept).substr(at, kRecordSize);
-      if (record.substr(0, kRootSize) != item) filtered.append(record);
-    }
-    filtered.append(std::string_view(kept).substr(std::min(at, kept.size())));
-    kept = std::move(filtered);
-    if (comma == std::string_view::npos) break;
+    const auto item = ignore_list.substr(from, comma - from);
+    if (upper_root(item) == root) return std::string(item);
+    if (comma == std::string_view::npos) return std::nullopt;
     from = comma + 1;
   }
+}
+
+std::string remove_ignored_roots(std::string_view roots, std::string_view ignore_list) {
+  std::string kept;
+  std::size_t at = 0;
+  for (; at < roots.size() && roots[at] != '\0'; at += kRecordSize) {
+    const auto record = roots.substr(at, kRecordSize);
+    if (!ignoring_item(ignore_list, record.substr(0, kRootSize))) kept.append(record);
+  }
+  kept.append(roots.substr(std::min(at, roots.size())));
   return kept;
 }
 

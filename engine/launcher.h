@@ -3,6 +3,8 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace modGeneral {
 
@@ -42,6 +44,12 @@ class Launcher {
   /// stops the reports. Commands are never waited for or killed: one still
   /// running when the launcher goes keeps running, unreported.
   virtual void on_finished(Finished finished) { static_cast<void>(finished); }
+
+  /// The program and arguments `command` would be started with, for showing
+  /// the user; nothing is started.
+  virtual std::vector<std::string> words(std::string_view command) const {
+    return {std::string(command)};
+  }
 };
 
 }  // namespace modGeneral

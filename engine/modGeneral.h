@@ -85,6 +85,9 @@ class EntryWalker {
 inline constexpr std::string_view kNoLabel = "(no label)";
 inline constexpr std::string_view kAnyLabel = "(any)";
 
+/// "removable", "fixed", "remote", "optical", "ramdisk", "no root" or "unknown".
+std::string_view drive_type_name(unsigned type);
+
 /// The drive root list: 4-byte records and a final NUL; "" when listing fails.
 std::string get_drive_strings(DriveApi& drives);
 
@@ -112,6 +115,9 @@ std::string shared_label_note(std::string_view quoted_label, const std::vector<s
 
 /// Removes from `roots` every record named by the comma-separated `ignore_list`.
 std::string remove_ignored_roots(std::string_view roots, std::string_view ignore_list);
+
+/// The item of the comma-separated `ignore_list` that removes `root`, as written.
+std::optional<std::string> ignoring_item(std::string_view ignore_list, std::string_view root);
 
 // ---- Action log ----------------------------------------------------------------
 

@@ -292,4 +292,8 @@ bool LinuxLauncher::launch(const modGeneral::LaunchRequest& request, std::string
 
 void LinuxLauncher::on_finished(Finished finished) { children_.set_finished(std::move(finished)); }
 
+std::vector<std::string> LinuxLauncher::words(std::string_view command) const {
+  return split_command(command);
+}
+
 }  // namespace kestrun::platform

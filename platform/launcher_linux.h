@@ -24,6 +24,7 @@ class LinuxLauncher : public modGeneral::Launcher {
 
   bool launch(const modGeneral::LaunchRequest& request, std::string* error) override;
   void on_finished(Finished finished) override;
+  std::vector<std::string> words(std::string_view command) const override;
 
   /// Commands started and not yet ended.
   std::size_t running() const { return children_.following(); }

@@ -51,6 +51,8 @@ class FakeLauncher : public modGeneral::Launcher {
  public:
   bool launch(const modGeneral::LaunchRequest& request, std::string* error) override;
   void on_finished(Finished finished) override { finished_ = std::move(finished); }
+  /// Splits at spaces outside double quotes, which group.
+  std::vector<std::string> words(std::string_view command) const override;
 
   /// Ends the command launched at `index` as the platform would report it.
   void finish(std::size_t index, const modGeneral::CommandOutcome& outcome);
