@@ -6,8 +6,10 @@
 #include <cstring>
 #include <string>
 
+#include "cli/explain.h"
 #include "cli/headless.h"
 #include "cli/stdout_pane.h"
+#include "engine/explain.h"
 #include "engine/poll_clock.h"
 #include "engine/version.h"
 #include "platform/platform.h"
@@ -106,25 +108,6 @@ bool read_script(const QString& name, const Streams& streams, std::string* text,
   return ok;
 }
 
-std::string_view type_name(unsigned type) {
-  switch (type) {
-    case modGeneral::kDriveNoRootDir:
-      return "no root";
-    case modGeneral::kDriveRemovable:
-      return "removable";
-    case modGeneral::kDriveFixed:
-      return "fixed";
-    case modGeneral::kDriveRemote:
-      return "remote";
-    case modGeneral::kDriveCdrom:
-      return "optical";
-    case modGeneral::kDriveRamdisk:
-      return "ramdisk";
-    default:
-      return "unknown";
-  }
-}
-
 // Labels and mount paths come from the drive: keep one drive per line and one
 // field per tab whatever they hold. Backslashes stay as they are, so roots read
 // "E:\" as everywhere else.
@@ -174,6 +157,14 @@ int validate_text(const std::string& text, std::FILE* out) {
   return report.empty() || complete ? kExitOk : kExitCheckFailed;
 }
 
+int explain_text(const std::string& text, Services& services, std::FILE* out) {
+  const auto explanation = modGeneral::explain(services.drives, services.launcher, text);
+  const auto shown = explanation_text(explanation);
+  std::fwrite(shown.data(), 1, shown.size(), out);
+  std::fflush(out);
+  return explanation.stopped ? kExitCheckFailed : kExitOk;
+}
+
 std::string list_drives(modGeneral::DriveApi& drives) {
   const auto roots = modGeneral::get_drive_strings(drives);
   const auto snapshot = modGeneral::get_labelled_drives(drives, roots);
@@ -187,7 +178,7 @@ std::string list_drives(modGeneral::DriveApi& drives) {
     for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const bool in_snapshot = snapshot.find(upper + " " + label + '\0') != std::string::npos;
     table += escape_field(root) + '\t' + std::to_string(type) + '\t' +
-             std::string(type_name(type)) + '\t' + escape_field(label) + '\t' +
+             std::string(modGeneral::drive_type_name(type)) + '\t' + escape_field(label) + '\t' +
              (in_snapshot ? "yes" : "no") + '\t' + escape_field(location.mount_point) + '\t' +
              escape_field(location.device) + '\n';
   }
@@ -208,6 +199,12 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
       QStringLiteral("Validate the script in FILE ('-' for standard input; the stored script "
                      "when FILE is omitted) and print the report. Exit status 0 when valid, 1 "
                      "when an entry failed a check."));
+  const QCommandLineOption explain(
+      QStringLiteral("explain"),
+      QStringLiteral("Show what a poll pass would do with the script in FILE ('-' for standard "
+                     "input; the stored script when FILE is omitted) and the drives present "
+                     "now, entry by entry, and why. Nothing is started. Exit status 0, or 1 "
+                     "when an entry failed a check."));
   const QCommandLineOption list(QStringLiteral("list-drives"),
                                 QStringLiteral("List the drive roots with their types, labels "
                                                "and mount points."));
@@ -219,9 +216,9 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
       QStringLiteral("instant"),
       QStringLiteral("With --headless: also poll as soon as a filesystem is mounted or "
                      "unmounted."));
-  parser.addOptions({help, version, validate, list, headless, instant});
+  parser.addOptions({help, version, validate, explain, list, headless, instant});
   parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("The script to validate, with --validate."),
+                               QStringLiteral("The script, with --validate or --explain."),
                                QStringLiteral("[FILE]"));
 
   if (!parser.parse(arguments)) return usage_error(streams, parser.errorText());
@@ -236,21 +233,23 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
     return kExitOk;
   }
 
-  const int modes =
-      int(parser.isSet(validate)) + int(parser.isSet(list)) + int(parser.isSet(headless));
+  const int modes = int(parser.isSet(validate)) + int(parser.isSet(explain)) +
+                    int(parser.isSet(list)) + int(parser.isSet(headless));
   if (modes != 1) {
     return usage_error(streams, modes == 0 ? QStringLiteral("nothing to do")
                                            : QStringLiteral("choose one of --validate, "
-                                                            "--list-drives and --headless"));
+                                                            "--explain, --list-drives and "
+                                                            "--headless"));
   }
   if (parser.isSet(instant) && !parser.isSet(headless)) {
     return usage_error(streams, QStringLiteral("--instant goes with --headless"));
   }
-  if (!files.isEmpty() && !(parser.isSet(validate) && files.size() == 1)) {
+  const bool takes_file = parser.isSet(validate) || parser.isSet(explain);
+  if (!files.isEmpty() && !(takes_file && files.size() == 1)) {
     return usage_error(streams, QStringLiteral("unexpected argument '%1'").arg(files.last()));
   }
 
-  if (parser.isSet(validate)) {
+  if (takes_file) {
     std::string text;
     if (files.isEmpty()) {
       text = services.settings.read(modGeneral::kAdvanced);
@@ -262,7 +261,8 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
       }
       text = to_crlf(text);
     }
-    return validate_text(text, streams.out);
+    if (parser.isSet(validate)) return validate_text(text, streams.out);
+    return explain_text(text, services, streams.out);
   }
 
   if (parser.isSet(list)) {
