@@ -59,14 +59,15 @@ class Pass {
     // copy it over and over on long scripts.
     report_.reserve(report_.size() + 2 * script.size());
     EntryWalker entries(script);
+    const std::string no_menu;
     for (ScriptEntry entry; entries.next(&entry);) {
       report_ += "Processing first entry...\r\n";
-      report_ += "  label=" + entry.label + "\r\n";
-      report_ += "  execute=" + entry.exec + "\r\n";
+      report_.append("  label=").append(entry.label).append("\r\n");
+      report_.append("  execute=").append(entry.exec).append("\r\n");
       if (!entry.check_error.empty()) fail_check(entry.check_error);
 
-      const std::string menu = entry.menu.value_or(std::string());
-      if (entry.menu) report_ += "  menu run=" + menu + "\r\n";
+      const std::string& menu = entry.menu ? *entry.menu : no_menu;
+      if (entry.menu) report_.append("  menu run=").append(menu).append("\r\n");
 
       if (mode_ == Mode::validate) {
         report_ += "Entry seems okay\r\n\r\n";
