@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/explain.h"
 #include "cli/headless.h"
 #include "cli/script_commands.h"
 #include "cli/stdout_pane.h"
+#include "engine/explain.h"
 #include "engine/poll_clock.h"
 #include "engine/text_bytes.h"
 #include "engine/version.h"
@@ -90,25 +92,6 @@ int usage_error(const Streams& streams, const QString& message) {
   return kExitUsage;
 }
 
-std::string_view type_name(unsigned type) {
-  switch (type) {
-    case modGeneral::kDriveNoRootDir:
-      return "no root";
-    case modGeneral::kDriveRemovable:
-      return "removable";
-    case modGeneral::kDriveFixed:
-      return "fixed";
-    case modGeneral::kDriveRemote:
-      return "remote";
-    case modGeneral::kDriveCdrom:
-      return "optical";
-    case modGeneral::kDriveRamdisk:
-      return "ramdisk";
-    default:
-      return "unknown";
-  }
-}
-
 bool read_stream(std::FILE* stream, std::string* text) {
   char buffer[65536];
   std::size_t got = 0;
@@ -159,6 +142,12 @@ int validate_text(const std::string& text, std::FILE* out) {
   return report.empty() || complete ? kExitOk : kExitCheckFailed;
 }
 
+int explain_text(const std::string& text, Services& services, std::FILE* out) {
+  const auto explanation = modGeneral::explain(services.drives, services.launcher, text);
+  write_all(out, explanation_text(explanation));
+  return explanation.stopped ? kExitCheckFailed : kExitOk;
+}
+
 namespace {
 
 // Whole records of a snapshot, so that one label holding another drive's
@@ -195,7 +184,7 @@ std::string list_drives(modGeneral::DriveApi& drives, std::string_view script) {
     const auto record = upper + " " + label;
     const bool in_snapshot = std::find(records.begin(), records.end(), record) != records.end();
     table += escape_for_terminal(root) + '\t' + std::to_string(type) + '\t' +
-             std::string(type_name(type)) + '\t' + escape_for_terminal(label) + '\t' +
+             std::string(modGeneral::drive_type_name(type)) + '\t' + escape_for_terminal(label) + '\t' +
              (in_snapshot ? "yes" : "no") + '\t' + escape_for_terminal(location.mount_point) +
              '\t' + escape_for_terminal(location.device) + '\t' +
              escape_for_terminal(location.identity) + '\n';
@@ -217,6 +206,12 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
       QStringLiteral("Validate the script in FILE ('-' for standard input; the stored script "
                      "when FILE is omitted) and print the report. Exit status 0 when valid, 1 "
                      "when an entry failed a check."));
+  const QCommandLineOption explain(
+      QStringLiteral("explain"),
+      QStringLiteral("Show what a poll pass would do with the script in FILE ('-' for standard "
+                     "input; the stored script when FILE is omitted) and the drives present "
+                     "now, entry by entry, and why. Nothing is started. Exit status 0, or 1 "
+                     "when an entry failed a check."));
   const QCommandLineOption list(
       QStringLiteral("list-drives"),
       QStringLiteral("Print a header line, then one tab-separated line per drive root, in the "
@@ -225,7 +220,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
   const QCommandLineOption headless(
       QStringLiteral("headless"),
       QStringLiteral("Poll with the stored settings and no window, writing the action log to "
-                     "standard output, until SIGINT or SIGTERM."));
+                     "standard output, until SIGINT, SIGTERM or SIGHUP."));
   const QCommandLineOption instant(
       QStringLiteral("instant"),
       QStringLiteral("With --headless: also poll as soon as a filesystem is mounted or "
@@ -247,9 +242,10 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
                      "exit status 2 otherwise."),
       QStringLiteral("N"));
   parser.addOptions(
-      {help, version, validate, list, headless, instant, store, print_stored, set_interval_option});
+      {help, version, validate, explain, list, headless, instant, store, print_stored,
+       set_interval_option});
   parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("The script, with --validate or --store-script."),
+                               QStringLiteral("The script, with --validate, --explain or --store-script."),
                                QStringLiteral("[FILE]"));
 
   if (!parser.parse(arguments)) return usage_error(streams, parser.errorText());
@@ -266,20 +262,20 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
 
   int modes = 0;
   for (const auto* mode :
-       {&validate, &list, &headless, &store, &print_stored, &set_interval_option}) {
+       {&validate, &explain, &list, &headless, &store, &print_stored, &set_interval_option}) {
     modes += int(parser.isSet(*mode));
   }
   if (modes != 1) {
     return usage_error(streams, modes == 0 ? QStringLiteral("nothing to do")
                                            : QStringLiteral("choose one of --validate, "
-                                                            "--list-drives, --headless, "
+                                                            "--explain, --list-drives, --headless, "
                                                             "--store-script, --print-script "
                                                             "and --set-interval"));
   }
   if (parser.isSet(instant) && !parser.isSet(headless)) {
     return usage_error(streams, QStringLiteral("--instant goes with --headless"));
   }
-  const bool takes_file = parser.isSet(validate) || parser.isSet(store);
+  const bool takes_file = parser.isSet(validate) || parser.isSet(explain) || parser.isSet(store);
   if (!files.isEmpty() && !(takes_file && files.size() == 1)) {
     return usage_error(streams, QStringLiteral("unexpected argument '%1'").arg(files.last()));
   }
@@ -296,7 +292,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
     return set_interval(parser.value(set_interval_option), services, streams);
   }
 
-  if (parser.isSet(validate)) {
+  if (parser.isSet(validate) || parser.isSet(explain)) {
     std::string text;
     if (files.isEmpty()) {
       text = services.settings.read(modGeneral::kAdvanced);
@@ -309,7 +305,8 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
       }
       text = to_crlf(text);
     }
-    return validate_text(text, streams.out);
+    if (parser.isSet(validate)) return validate_text(text, streams.out);
+    return explain_text(text, services, streams.out);
   }
 
   if (parser.isSet(list)) {

@@ -13,7 +13,13 @@ Headless::Headless(Services& services, std::string interval_text, std::FILE* out
       err_(err) {
   timer_.setInterval(1000);
   connect(&timer_, &QTimer::timeout, this, &Headless::tick);
+  context_.launcher.on_finished(
+      [this](const modGeneral::LaunchRequest& request, const modGeneral::CommandOutcome& outcome) {
+        modGeneral::command_finished(context_, request, outcome);
+      });
 }
+
+Headless::~Headless() { context_.launcher.on_finished({}); }
 
 void Headless::start() {
   clock_.reset();
@@ -39,6 +45,7 @@ void Headless::poll() {
 
 void Headless::stop() {
   timer_.stop();
+  context_.launcher.on_finished({});
   modGeneral::log_append(log_, modGeneral::kStoppedLine);
 }
 

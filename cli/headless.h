@@ -17,6 +17,7 @@ namespace kestrun::cli {
 class Headless : public QObject {
  public:
   Headless(Services& services, std::string interval_text, std::FILE* out, std::FILE* err = stderr);
+  ~Headless() override;
 
   /// "Started...", a pass at once, then the one-second clock.
   void start();
@@ -26,7 +27,7 @@ class Headless : public QObject {
   /// labelled drives changed, as every pass does. A store that became
   /// unusable is reported once on `err`.
   void poll();
-  /// "Stopped." and the clock halts.
+  /// "Stopped." and the clock halts; commands still running go on, unreported.
   void stop();
 
   QTimer& timer() { return timer_; }
@@ -48,7 +49,7 @@ class Headless : public QObject {
   std::string store_problem_;  // as last reported
 };
 
-/// Runs headless until SIGINT or SIGTERM; gives the exit status.
+/// Runs headless until SIGINT, SIGTERM or SIGHUP; gives the exit status.
 int run_headless(Services& services, const std::string& interval_text, bool instant, std::FILE* out,
                  std::FILE* err = stderr);
 

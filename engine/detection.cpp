@@ -11,31 +11,6 @@ namespace modGeneral {
 
 namespace {
 
-// Finds a key at or after a position, remembering its last answer. The walk
-// asks for "exec:" and "menurun:" at or after every entry; without the memory,
-// a script with no "menurun:" at all is searched to its end once per entry.
-class KeyFinder {
- public:
-  KeyFinder(std::string_view script, std::string_view key) : script_(script), key_(key) {}
-
-  std::size_t at_or_after(std::size_t from) {
-    const bool still_valid = searched_ && from >= from_ && (found_ == 0 || from <= found_);
-    if (!still_valid) {
-      found_ = find_key(script_, key_, from);
-      searched_ = true;
-    }
-    from_ = from;
-    return found_;
-  }
-
- private:
-  std::string_view script_;
-  std::string_view key_;
-  bool searched_ = false;
-  std::size_t from_ = 0;
-  std::size_t found_ = 0;
-};
-
 // Ends the walk after a check's message; the report keeps what it has so far.
 struct CheckFailed {};
 
@@ -109,39 +84,25 @@ class Pass {
     // The report repeats most of the script; growing it step by step would
     // copy it over and over on long scripts.
     report_.reserve(report_.size() + 2 * script.size());
-    KeyFinder labels(script, kLabelKey);
-    KeyFinder execs(script, kExecKey);
-    KeyFinder menus(script, kMenuRunKey);
-
-    for (auto label_at = labels.at_or_after(1); label_at > 0;) {
+    EntryWalker entries(script);
+    const std::string no_menu;
+    for (ScriptEntry entry; entries.next(&entry);) {
       report_ += "Processing first entry...\r\n";
-      const auto next_label_at = labels.at_or_after(label_at + 1);
-      const auto exec_at = execs.at_or_after(label_at);
-      const auto menu_at = menus.at_or_after(label_at);
+      report_.append("  label=").append(entry.label).append("\r\n");
+      report_.append("  execute=").append(entry.exec).append("\r\n");
+      if (!entry.check_error.empty()) fail_check(entry.check_error);
 
-      const auto label = read_line_value(script, label_at + kLabelKey.size());
-      report_ += "  label=" + label + "\r\n";
-      const auto exec = exec_at > 0 ? read_line_value(script, exec_at + kExecKey.size()) : "";
-      report_ += "  execute=" + exec + "\r\n";
-
-      if (exec_at == 0 || (next_label_at > 0 && next_label_at < exec_at)) {
-        fail_check(kExecMissingError);
-      }
-      if (label.empty() || exec.empty()) fail_check(kBlankError);
-
-      std::string menu;
-      if (menu_at > 0 && (next_label_at == 0 || menu_at < next_label_at)) {
-        menu = read_line_value(script, menu_at + kMenuRunKey.size());
-        report_ += "  menu run=" + menu + "\r\n";
-      }
+      const std::string& menu = entry.menu ? *entry.menu : no_menu;
+      if (entry.menu) report_.append("  menu run=").append(menu).append("\r\n");
 
       if (mode_ == Mode::validate) {
         report_ += "Entry seems okay\r\n\r\n";
       } else {
-        const auto match = find_drive_for_label(snapshot_, label);
-        if (!match.empty()) act(label, mode_ == Mode::poll ? exec : menu, match.substr(0, 3));
+        const auto match = find_drive_for_label(snapshot_, entry.label);
+        if (!match.empty()) {
+          act(entry.label, mode_ == Mode::poll ? entry.exec : menu, match.substr(0, 3));
+        }
       }
-      label_at = next_label_at;
     }
   }
 
@@ -162,6 +123,9 @@ class Pass {
     TextPane& log = context_.action_log;
     log_size_check(log);
     log_append(log, "Detected USB device labeled '" + label + "' on " + root);
+    if (const auto roots = drives_labelled(snapshot_, label); roots.size() > 1) {
+      log_append(log, "  " + shared_label_note("'" + label + "'", roots));
+    }
     log_keep_end_in_view(log);
     try {
       const auto error =
@@ -245,6 +209,7 @@ std::string execute_logged(Context& context, const LaunchRequest& request) {
   if (!launched) {
     if (error.empty()) error = "the command could not be started";
     log_append(context.action_log, std::string(kErrorPrefix) + error);
+    if (context.events) context.events->command_not_started(request, error);
     return error;
   }
   return {};

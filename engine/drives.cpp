@@ -38,6 +38,25 @@ void for_each_root(std::string_view roots, Visit visit) {
 
 }  // namespace
 
+std::string_view drive_type_name(unsigned type) {
+  switch (type) {
+    case kDriveNoRootDir:
+      return "no root";
+    case kDriveRemovable:
+      return "removable";
+    case kDriveFixed:
+      return "fixed";
+    case kDriveRemote:
+      return "remote";
+    case kDriveCdrom:
+      return "optical";
+    case kDriveRamdisk:
+      return "ramdisk";
+    default:
+      return "unknown";
+  }
+}
+
 std::string get_drive_strings(DriveApi& drives) {
   // A drive that arrives between the sizing call and the real call makes the
   // buffer too small; ask again rather than report "no drives" for one pass,
@@ -84,7 +103,12 @@ void fill_drive_list(DriveApi& drives, std::string_view roots, DriveList& list) 
   });
 }
 
-std::string find_drive_for_label(std::string_view snapshot, std::string_view label) {
+namespace {
+
+// Calls `visit` with each snapshot record that `label` matches, in order, until
+// it returns false.
+template <typename Visit>
+void for_each_match(std::string_view snapshot, std::string_view label, Visit visit) {
   std::size_t at = 0;
   while (at < snapshot.size()) {
     auto end = snapshot.find('\0', at);
@@ -95,29 +119,62 @@ std::string find_drive_for_label(std::string_view snapshot, std::string_view lab
     const auto record_label = record.substr(kRootSize + 1);
     if (label == kAnyLabel || record_label == label ||
         (label == kNoLabel && record_label.empty())) {
-      return std::string(record);
+      if (!visit(record)) return;
     }
   }
-  return {};
 }
 
-std::string remove_ignored_roots(std::string_view roots, std::string_view ignore_list) {
-  std::string kept(roots);
+}  // namespace
+
+std::string find_drive_for_label(std::string_view snapshot, std::string_view label) {
+  std::string found;
+  for_each_match(snapshot, label, [&](std::string_view record) {
+    found = std::string(record);
+    return false;
+  });
+  return found;
+}
+
+std::vector<std::string> drives_labelled(std::string_view snapshot, std::string_view label) {
+  std::vector<std::string> roots;
+  for_each_match(snapshot, label, [&](std::string_view record) {
+    roots.emplace_back(record.substr(0, kRootSize));
+    return label != kAnyLabel;
+  });
+  return roots;
+}
+
+std::string shared_label_note(std::string_view quoted_label,
+                              const std::vector<std::string>& roots) {
+  if (roots.size() < 2) return {};
+  std::string note = "note: " + std::to_string(roots.size()) + " drives are labelled ";
+  note.append(quoted_label).append(" (");
+  for (std::size_t i = 0; i < roots.size(); ++i) {
+    if (i > 0) note += ", ";
+    note += roots[i];
+  }
+  return note + "); this entry acts on " + roots.front() + " only";
+}
+
+std::optional<std::string> ignoring_item(std::string_view ignore_list, std::string_view root) {
   std::size_t from = 0;
   while (true) {
     const auto comma = ignore_list.find(',', from);
-    const auto item = upper_root(ignore_list.substr(from, comma - from));
-    std::string filtered;
-    std::size_t at = 0;
-    for (; at < kept.size() && kept[at] != '\0'; at += kRecordSize) {
-      const auto record = std::string_view(kept).substr(at, kRecordSize);
-      if (record.substr(0, kRootSize) != item) filtered.append(record);
-    }
-    filtered.append(std::string_view(kept).substr(std::min(at, kept.size())));
-    kept = std::move(filtered);
-    if (comma == std::string_view::npos) break;
+    const auto item = ignore_list.substr(from, comma - from);
+    if (upper_root(item) == root) return std::string(item);
+    if (comma == std::string_view::npos) return std::nullopt;
     from = comma + 1;
   }
+}
+
+std::string remove_ignored_roots(std::string_view roots, std::string_view ignore_list) {
+  std::string kept;
+  std::size_t at = 0;
+  for (; at < roots.size() && roots[at] != '\0'; at += kRecordSize) {
+    const auto record = roots.substr(at, kRecordSize);
+    if (!ignoring_item(ignore_list, record.substr(0, kRootSize))) kept.append(record);
+  }
+  kept.append(roots.substr(std::min(at, roots.size())));
   return kept;
 }
 

@@ -1,7 +1,10 @@
 // Starting the user's commands as processes of their own.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace modGeneral {
 
@@ -17,14 +20,36 @@ struct LaunchRequest {
   std::string device;       ///< KESTRUN_DEVICE, empty when there is none
 };
 
+/// How a started command ended.
+struct CommandOutcome {
+  bool signalled = false;   ///< ended by a signal rather than by exiting
+  int number = 0;           ///< the exit code, or the signal's number
+  std::string signal_name;  ///< the signal's name, such as "SIGKILL"
+  double seconds = 0;       ///< from its start to its end
+};
+
 class Launcher {
  public:
+  using Finished = std::function<void(const LaunchRequest&, const CommandOutcome&)>;
+
   virtual ~Launcher() = default;
 
   /// Starts the request's command with a normal, focused window and does not
   /// wait for it. On failure returns false and sets `error` to the platform's
   /// own description of why the program could not be started.
   virtual bool launch(const LaunchRequest& request, std::string* error) = 0;
+
+  /// Calls `finished` from the event loop each time a command this launcher
+  /// started ends, including those started before the call; an empty function
+  /// stops the reports. Commands are never waited for or killed: one still
+  /// running when the launcher goes keeps running, unreported.
+  virtual void on_finished(Finished finished) { static_cast<void>(finished); }
+
+  /// The program and arguments `command` would be started with, for showing
+  /// the user; nothing is started.
+  virtual std::vector<std::string> words(std::string_view command) const {
+    return {std::string(command)};
+  }
 };
 
 }  // namespace modGeneral

@@ -1,5 +1,6 @@
-// Reading the detection script: key search, line values, the ignore line and
-// placeholder substitution. The script is never parsed into a structure.
+// Reading the detection script: key search, line values, the ignore line,
+// placeholder substitution and the walk over entries. The script is never
+// parsed into a structure: each pass reads it by positions.
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,46 @@ std::string substitute_placeholders(std::string_view command, std::string_view r
   auto result = replace_all(command, "%1", root);
   result = replace_all(result, "%2", label);
   return replace_all(result, "%3", root.substr(0, 1));
+}
+
+std::size_t EntryWalker::KeyFinder::at_or_after(std::size_t from) {
+  const bool still_valid = searched_ && from >= from_ && (found_ == 0 || from <= found_);
+  if (!still_valid) {
+    found_ = find_key(script_, key_, from);
+    searched_ = true;
+  }
+  from_ = from;
+  return found_;
+}
+
+EntryWalker::EntryWalker(std::string_view script)
+    : script_(script),
+      labels_(script, kLabelKey),
+      execs_(script, kExecKey),
+      menus_(script, kMenuRunKey),
+      label_at_(labels_.at_or_after(1)) {}
+
+bool EntryWalker::next(ScriptEntry* entry) {
+  if (label_at_ == 0) return false;
+  const auto next_label_at = labels_.at_or_after(label_at_ + 1);
+  const auto exec_at = execs_.at_or_after(label_at_);
+  const auto menu_at = menus_.at_or_after(label_at_);
+
+  entry->label = read_line_value(script_, label_at_ + kLabelKey.size());
+  entry->exec = exec_at > 0 ? read_line_value(script_, exec_at + kExecKey.size()) : "";
+  entry->menu.reset();
+  if (menu_at > 0 && (next_label_at == 0 || menu_at < next_label_at)) {
+    entry->menu = read_line_value(script_, menu_at + kMenuRunKey.size());
+  }
+  if (exec_at == 0 || (next_label_at > 0 && next_label_at < exec_at)) {
+    entry->check_error = kExecMissingError;
+  } else if (entry->label.empty() || entry->exec.empty()) {
+    entry->check_error = kBlankError;
+  } else {
+    entry->check_error = {};
+  }
+  label_at_ = next_label_at;
+  return true;
 }
 
 }  // namespace modGeneral

@@ -1,4 +1,4 @@
-// The per-user key/value store and the four values Kestrun keeps in it.
+// The per-user key/value store and the values Kestrun keeps in it.
 #pragma once
 
 #include <string>
@@ -10,8 +10,8 @@ inline constexpr std::string_view kAppName = "Kestrun";
 inline constexpr std::string_view kSettingsSection = "Settings";
 
 /// Every stored value, with its default when absent. Stored forms: Interval is
-/// the interval box's text verbatim, Advanced the whole script, Auto and
-/// Minimise "0" or "1".
+/// the interval box's text verbatim, Advanced the whole script, Auto,
+/// Minimise and Notify (the tray menu's check item) "0" or "1".
 struct SettingKey {
   std::string_view name;
   std::string_view default_value;
@@ -20,6 +20,7 @@ inline constexpr SettingKey kInterval{"Interval", "10"};
 inline constexpr SettingKey kAdvanced{"Advanced", ""};
 inline constexpr SettingKey kAuto{"Auto", "0"};
 inline constexpr SettingKey kMinimise{"Minimise", "0"};
+inline constexpr SettingKey kNotify{"Notify", "1"};
 
 /// Why the store as a whole cannot be used. A store that does not exist yet
 /// has no problem: it is a first run.

@@ -5,6 +5,7 @@
 // fork; the child makes only async-signal-safe calls.
 #include "platform/launcher_linux.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <linux/close_range.h>
@@ -117,62 +118,73 @@ struct Start {
   char* const* argv;
   char* const* envp;
   const char* folder;
-  int input;      // /dev/null
-  int report;     // write end of the close-on-exec pipe
-  sigset_t mask;  // the parent's, for the program to start with
+  int input;   // /dev/null
+  int report;  // write end of the close-on-exec pipe
 };
 
-// The grandchild: becomes the program. Async-signal-safe calls only.
-[[noreturn]] void become_program(const Start& start) {
-  if (dup2(start.input, STDIN_FILENO) < 0) report_and_exit(start.report, errno);
-  if (chdir(start.folder) != 0 && chdir("/") != 0) report_and_exit(start.report, errno);
-  // Handlers are reset by exec anyway; resetting them here keeps a signal
-  // that arrives before the exec from running Kestrun's handler in this copy.
-  for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
-    struct sigaction action {};
-    if (sigaction(signal_number, nullptr, &action) != 0) continue;
-    if (action.sa_handler != SIG_DFL &&
-        (action.sa_handler != SIG_IGN || signal_number == SIGPIPE)) {
-      action.sa_handler = SIG_DFL;
-      action.sa_flags = 0;
-      sigaction(signal_number, &action, nullptr);
+// Marks every descriptor from 3 up close-on-exec, so the program gets none
+// that Kestrun inherited or opened without the flag; the report pipe stays
+// open until the exec. close_range fails on kernels before 5.11 and under
+// some seccomp profiles, so then each open descriptor is found in
+// /proc/self/fd with plain system calls, as nothing else is safe here.
+void close_on_exec_from_3() {
+  if (close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
+  const int folder = open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return;
+  alignas(dirent64) char buffer[4096];
+  ssize_t got = 0;
+  while ((got = getdents64(folder, buffer, sizeof buffer)) > 0) {
+    for (ssize_t at = 0; at < got;) {
+      const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+      at += entry->d_reclen;
+      int fd = 0;
+      bool number = entry->d_name[0] != '\0';
+      for (const char* c = entry->d_name; *c && number; ++c) {
+        number = *c >= '0' && *c <= '9' && fd < 100000000;
+        fd = fd * 10 + (*c - '0');
+      }
+      if (number && fd >= 3) fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
   }
-  sigprocmask(SIG_SETMASK, &start.mask, nullptr);
-  // Descriptors Kestrun holds without close-on-exec are none of the
-  // program's business. The report pipe must stay open until the exec.
-  close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+  close(folder);
+}
+
+// The child: becomes the program. Async-signal-safe calls only.
+[[noreturn]] void become_program(const Start& start) {
+  // A session of its own: the terminal's Ctrl+C and hangup are not its.
+  setsid();
+  if (dup2(start.input, STDIN_FILENO) < 0) report_and_exit(start.report, errno);
+  if (chdir(start.folder) != 0 && chdir("/") != 0) report_and_exit(start.report, errno);
+  // Every disposition back to the default, including those Kestrun inherited
+  // as ignored: an ignored SIGCHLD breaks waitpid in the user's scripts, and
+  // an ignored SIGHUP or SIGINT would make a command unstoppable.
+  for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigaction(signal_number, &action, nullptr);
+  }
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  close_on_exec_from_3();
   execve(start.program, start.argv, start.envp);
   report_and_exit(start.report, errno);
 }
 
-// Forks twice so the program is nobody's child of ours and leaves no zombie.
-// Returns 0 once the program runs, or the errno that kept it from running.
-int start_detached(const Start& start) {
+// Forks the child with every signal blocked, so that none runs Kestrun's
+// handler in the copy before the dispositions are reset. Returns its pid, or
+// -1 with errno set.
+pid_t start_child(const Start& start) {
   sigset_t all;
   sigfillset(&all);
   sigset_t saved;
   pthread_sigmask(SIG_SETMASK, &all, &saved);
-  Start child_start = start;
-  child_start.mask = saved;
-
   const pid_t child = fork();
-  if (child == 0) {
-    // A session of its own: the terminal's Ctrl+C and hangup are not its.
-    setsid();
-    const pid_t grandchild = fork();
-    if (grandchild == 0) become_program(child_start);
-    if (grandchild < 0) report_and_exit(start.report, errno);
-    _exit(0);
-  }
-  const int fork_failure = child < 0 ? errno : 0;
+  if (child == 0) become_program(start);
+  const int fork_failure = errno;
   pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-  if (child < 0) return fork_failure;
-
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  return 0;
+  errno = fork_failure;
+  return child;
 }
 
 }  // namespace
@@ -184,6 +196,8 @@ std::vector<std::string> split_command(std::string_view command) {
   }
   return words;
 }
+
+LinuxLauncher::LinuxLauncher(ChildWatch::Method method) : children_(method) {}
 
 bool LinuxLauncher::launch(const modGeneral::LaunchRequest& request, std::string* error) {
   const auto fail = [error](int failure) {
@@ -209,12 +223,13 @@ bool LinuxLauncher::launch(const modGeneral::LaunchRequest& request, std::string
     close(input);
     return fail(failure);
   }
-  const Start start{program.c_str(), argv.data(), envp.data(), folder.c_str(),
-                    input,           report[1],   {}};
-  int failure = start_detached(start);
+  const Start start{program.c_str(), argv.data(), envp.data(), folder.c_str(), input, report[1]};
+  const auto started = ChildWatch::Clock::now();
+  const pid_t child = start_child(start);
+  int failure = child < 0 ? errno : 0;
   close(report[1]);
   close(input);
-  if (failure == 0) {
+  if (child > 0) {
     // Empty when the exec closed the pipe; an errno when it never happened.
     int reported = 0;
     ssize_t got = 0;
@@ -223,7 +238,22 @@ bool LinuxLauncher::launch(const modGeneral::LaunchRequest& request, std::string
     if (got == static_cast<ssize_t>(sizeof reported)) failure = reported;
   }
   close(report[0]);
-  return failure == 0 ? true : fail(failure);
+  if (failure != 0) {
+    // The child is exiting already; take its status so no zombie is left.
+    if (child > 0) {
+      while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+      }
+    }
+    return fail(failure);
+  }
+  children_.follow(child, request, started);
+  return true;
+}
+
+void LinuxLauncher::on_finished(Finished finished) { children_.set_finished(std::move(finished)); }
+
+std::vector<std::string> LinuxLauncher::words(std::string_view command) const {
+  return split_command(command);
 }
 
 }  // namespace kestrun::platform

@@ -6,17 +6,31 @@
 #include <vector>
 
 #include "engine/launcher.h"
+#include "platform/child_watch_linux.h"
 
 namespace kestrun::platform {
 
 /// Splits the command like the classic command line (whitespace separates,
 /// double quotes group, backslashes are literal), finds the program on PATH
-/// and starts it detached in the home folder (or /), with standard input
-/// from /dev/null. No shell is involved, and the drive's details reach the
-/// process only as KESTRUN_* environment variables, byte for byte.
+/// and starts it in a session of its own in the home folder (or /), with
+/// standard input from /dev/null, default signal handling and no descriptor
+/// of Kestrun's beyond the standard three. No shell is involved, and the
+/// drive's details reach the process only as KESTRUN_* environment variables,
+/// byte for byte. Started commands stay children of Kestrun's until they end,
+/// so their ends can be reported; ending them needs a Qt event loop.
 class LinuxLauncher : public modGeneral::Launcher {
  public:
+  explicit LinuxLauncher(ChildWatch::Method method = ChildWatch::Method::pidfd);
+
   bool launch(const modGeneral::LaunchRequest& request, std::string* error) override;
+  void on_finished(Finished finished) override;
+  std::vector<std::string> words(std::string_view command) const override;
+
+  /// Commands started and not yet ended.
+  std::size_t running() const { return children_.following(); }
+
+ private:
+  ChildWatch children_;
 };
 
 /// The program and its arguments as the launcher starts them. Splits as

@@ -77,6 +77,7 @@ bool WindowsLauncher::launch(const modGeneral::LaunchRequest& request, std::stri
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process{};
+  const auto started = ProcessWatch::Clock::now();
   if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE,
                       CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup,
                       &process)) {
@@ -84,9 +85,8 @@ bool WindowsLauncher::launch(const modGeneral::LaunchRequest& request, std::stri
     if (error != nullptr) *error = system_error_text(code);
     return false;
   }
-  // Launched commands are not tracked.
   CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  processes_.follow(process.hProcess, request, started);
   return true;
 }
 

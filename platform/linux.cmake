@@ -1,10 +1,12 @@
 # Linux platform layer (target `platform`): drives from the mount table, sysfs,
-# udev and libblkid; launching through QProcess.
+# udev and libblkid; launching with fork and execve, commands followed on the
+# Qt event loop.
 find_package(Qt6 REQUIRED COMPONENTS Core)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(BLKID REQUIRED IMPORTED_TARGET blkid)
 
 add_library(platform STATIC
+  child_watch_linux.cpp
   drive_types_linux.cpp
   drives_linux.cpp
   labels_linux.cpp
@@ -22,5 +24,5 @@ add_library(platform STATIC
 )
 target_include_directories(platform PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(platform
-  PUBLIC engine
-  PRIVATE Qt6::Core PkgConfig::BLKID kestrun_warnings)
+  PUBLIC engine Qt6::Core
+  PRIVATE PkgConfig::BLKID kestrun_warnings)

@@ -8,7 +8,7 @@
 namespace kestrun::platform {
 
 /// Calls `requested` from the event loop when the process is asked to end
-/// (SIGINT, SIGTERM). Keep the returned object alive while it should listen.
+/// (SIGINT, SIGTERM, SIGHUP). Keep the returned object alive while it should listen.
 std::unique_ptr<QObject> watch_termination_requests(std::function<void()> requested);
 
 /// Calls `changed` from the event loop soon after a filesystem is mounted or

@@ -1,4 +1,4 @@
-// SIGINT/SIGTERM through a self-pipe, and mount table changes through the
+// SIGINT, SIGTERM and SIGHUP through a self-pipe, and mount table changes through the
 // priority event the kernel raises on /proc/self/mountinfo.
 #include <fcntl.h>
 #include <signal.h>
@@ -65,6 +65,12 @@ std::unique_ptr<QObject> watch_termination_requests(std::function<void()> reques
   action.sa_flags = SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A closed terminal sends SIGHUP, which asks for an end as SIGTERM does;
+  // started under nohup, Kestrun keeps ignoring it.
+  struct sigaction hangup {};
+  if (sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler != SIG_IGN) {
+    sigaction(SIGHUP, &action, nullptr);
+  }
   return std::make_unique<FdWatch>(g_signal_pipe[0], FdWatch::Kind::signal_pipe,
                                    std::move(requested));
 }

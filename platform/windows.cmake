@@ -15,6 +15,15 @@ target_compile_definitions(platform PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
 target_link_libraries(platform
   PUBLIC engine
   PRIVATE shell32 advapi32 kestrun_warnings)
+# Waiting for started processes needs Qt's event loop; the engine-only build
+# lets them go unreported.
+if(KESTRUN_WITH_QT)
+  find_package(Qt6 REQUIRED COMPONENTS Core)
+  target_sources(platform PRIVATE process_watch_win.cpp)
+  target_link_libraries(platform PRIVATE Qt6::Core)
+else()
+  target_sources(platform PRIVATE process_watch_none_win.cpp)
+endif()
 
 # The executable's version (1.5.0.0, shown as "1.05") and its icon. Link this
 # to kestrun.exe; the Windows tests link it too, to read it back.

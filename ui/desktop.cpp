@@ -54,6 +54,13 @@ void QtDesktop::show_message(QWidget* parent, const QString& text, const QString
 
 bool QtDesktop::tray_available() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
+void QtDesktop::notify(QSystemTrayIcon* icon, const QString& title, const QString& text) {
+  // With a tray host, Qt hands this to the desktop's notification service
+  // where there is one and shows a balloon by the icon otherwise.
+  constexpr int kShownMs = 10000;
+  icon->showMessage(title, text, icon->icon(), kShownMs);
+}
+
 std::optional<SystemError> QtDesktop::open_url(const QUrl& url) {
   if (QDesktopServices::openUrl(url)) return std::nullopt;
   // Qt says no more than that it failed; the platform finds out why.

@@ -5,6 +5,7 @@
 #include <QUrl>
 #include <optional>
 
+class QSystemTrayIcon;
 class QWidget;
 
 namespace kestrun::ui {
@@ -27,6 +28,8 @@ class Desktop {
                             bool warning) = 0;
   /// Whether a tray host is running, so a hidden window can come back.
   virtual bool tray_available() = 0;
+  /// A desktop notification from `icon`, with the program icon.
+  virtual void notify(QSystemTrayIcon* icon, const QString& title, const QString& text) = 0;
   /// Hands `url` to the desktop's handler for web addresses. The error when
   /// that handler cannot be started at all.
   virtual std::optional<SystemError> open_url(const QUrl& url) = 0;
@@ -41,6 +44,7 @@ class QtDesktop : public Desktop {
   void show_message(QWidget* parent, const QString& text, const QString& title,
                     bool warning) override;
   bool tray_available() override;
+  void notify(QSystemTrayIcon* icon, const QString& title, const QString& text) override;
   std::optional<SystemError> open_url(const QUrl& url) override;
   void quit() override;
 };

@@ -59,7 +59,7 @@ class QuitWatcher : public QObject {
 
 }  // namespace
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() { context_->launcher.on_finished({}); }
 
 void frmMain::connect_events() {
   connect(cmdAction, &QPushButton::clicked, this, &frmMain::cmdAction_Click);
@@ -74,8 +74,14 @@ void frmMain::connect_events() {
   connect(tray, &TrayIcon::right_button_down, this, &frmMain::tray_right_button_down);
   connect(tray->mPopRestore, &QAction::triggered, this, &frmMain::mPopRestore_Click);
   connect(tray->mPopRun, &QAction::triggered, this, [this] { mPopRun_Click(0); });
+  connect(tray->mPopNotify, &QAction::toggled, this, &frmMain::mPopNotify_Click);
   connect(tray->mPopExit, &QAction::triggered, this, &frmMain::mPopExit_Click);
   new QuitWatcher(&quitting_, this);
+  context_->events = this;
+  context_->launcher.on_finished(
+      [this](const modGeneral::LaunchRequest& request, const modGeneral::CommandOutcome& outcome) {
+        modGeneral::command_finished(*context_, request, outcome);
+      });
 }
 
 void frmMain::Form_Load() {
@@ -94,8 +100,10 @@ void frmMain::Form_Load() {
     // The boxes take the stored values; writing them straight back is needless.
     const QSignalBlocker quiet_auto(chkAuto);
     const QSignalBlocker quiet_min(chkMin);
+    const QSignalBlocker quiet_notify(tray->mPopNotify);
     chkAuto->setChecked(stored_check(settings_, modGeneral::kAuto));
     chkMin->setChecked(stored_check(settings_, modGeneral::kMinimise));
+    tray->mPopNotify->setChecked(stored_check(settings_, modGeneral::kNotify));
   }
   if (chkAuto->isChecked()) cmdAction_Click();
   show();
@@ -211,6 +219,29 @@ void frmMain::mPopRun_Click(int index) {
   const modGeneral::LaunchRequest& request = tray->run_tag(index);
   if (request.command.empty()) return;
   modGeneral::execute_logged(*context_, request);
+}
+
+void frmMain::mPopNotify_Click() {
+  store(modGeneral::kNotify,
+        tray->mPopNotify->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void frmMain::command_not_started(const modGeneral::LaunchRequest& request,
+                                  const std::string& reason) {
+  notify(modGeneral::not_started_notice(request, reason));
+}
+
+void frmMain::command_finished(const modGeneral::LaunchRequest& request,
+                               const modGeneral::CommandOutcome& outcome) {
+  if (const auto notice = modGeneral::finished_notice(request, outcome)) notify(*notice);
+}
+
+void frmMain::notify(const modGeneral::Notice& notice) {
+  // Notifications come from the tray icon, which is there while the window is
+  // in the tray; a window on screen shows the same in its log.
+  if (!tray->mPopNotify->isChecked() || !tray->is_added() || !desktop_.tray_available()) return;
+  desktop_.notify(tray->icon(), QString::fromStdString(notice.title),
+                  QString::fromStdString(notice.text));
 }
 
 bool frmMain::confirm_exit() {

@@ -22,7 +22,7 @@ class LinkLabel;
 class RichTextPane;
 class TrayIcon;
 
-class frmMain : public QWidget {
+class frmMain : public QWidget, private modGeneral::EngineEvents {
   Q_OBJECT
 
  public:
@@ -72,6 +72,7 @@ class frmMain : public QWidget {
   void tray_right_button_down();
   void mPopRestore_Click();
   void mPopRun_Click(int index);
+  void mPopNotify_Click();
   void mPopExit_Click();
 
   modGeneral::Context& context() { return *context_; }
@@ -90,6 +91,11 @@ class frmMain : public QWidget {
   void restore_from_tray();
   void log_interval_note();
   bool confirm_exit();
+  void command_not_started(const modGeneral::LaunchRequest& request,
+                           const std::string& reason) override;
+  void command_finished(const modGeneral::LaunchRequest& request,
+                        const modGeneral::CommandOutcome& outcome) override;
+  void notify(const modGeneral::Notice& notice);
 
   modGeneral::SettingsStore& settings_;
   Desktop& desktop_;

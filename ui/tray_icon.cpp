@@ -19,6 +19,7 @@ TrayIcon::TrayIcon(const QIcon& icon, QObject* parent)
       mSep1(mPopupSys->addSeparator()),
       mPopRun(mPopupSys->addAction(QString())),
       mSep2(mPopupSys->addSeparator()),
+      mPopNotify(mPopupSys->addAction(QStringLiteral("Notify when commands finish or fail"))),
       mPopExit(mPopupSys->addAction(QStringLiteral("Exit"))),
       icon_(new QSystemTrayIcon(icon, this)) {
   mPopupSys->setObjectName(QStringLiteral("mPopupSys"));
@@ -26,6 +27,8 @@ TrayIcon::TrayIcon(const QIcon& icon, QObject* parent)
   mSep1->setObjectName(QStringLiteral("mSep1"));
   mPopRun->setObjectName(QStringLiteral("mPopRun"));
   mSep2->setObjectName(QStringLiteral("mSep2"));
+  mPopNotify->setObjectName(QStringLiteral("mPopNotify"));
+  mPopNotify->setCheckable(true);
   mPopExit->setObjectName(QStringLiteral("mPopExit"));
 
   // The menu is popped up by hand rather than set as the icon's context menu,

@@ -29,6 +29,7 @@ class TrayIcon : public QObject, public modGeneral::RunItem {
   QAction* const mSep1;
   QAction* const mPopRun;  // the run item, index 0 of its family
   QAction* const mSep2;
+  QAction* const mPopNotify;  // check item: notify when commands finish or fail
   QAction* const mPopExit;
 
   void set_caption(const std::string& caption) override;

@@ -6,10 +6,15 @@
 #include <sys/stat.h>
 
 #include <QCoreApplication>
+#include <QTimer>
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "cli/explain.h"
 #include "cli/headless.h"
 #include "settings/qt_settings_store.h"
 #include "tests/fakes/fake_machine.h"
@@ -272,6 +277,100 @@ TEST_F(CommandLine, TheSnapshotColumnIsThePollPassSnapshotAfterTheIgnoreLine) {
   EXPECT_EQ(err.text(), "kestrun: cannot save the drive letters in 'x': Read-only file system\n");
 }
 
+TEST_F(CommandLine, ExplainsEachEntryWithTheDrivesPresent) {
+  world.machine.plug("C:\\", "", modGeneral::kDriveFixed);
+  world.machine.set_location("C:\\", "/", "");
+  world.machine.plug("D:\\", "MY PEN");
+  world.machine.set_location("D:\\", "/media/me/MY PEN", "/dev/sdb1");
+  world.machine.plug("E:\\", "camera");
+  world.machine.set_location("E:\\", "/media/me/camera", "/dev/sdc1");
+  const auto script = write_file("explain.txt",
+                                 "label:MY PEN\n"
+                                 "exec:/home/me/bin/backup \"%1\" \"%2\" %3\n"
+                                 "label:CAMERA\nexec:import\n");
+  EXPECT_EQ(run({"--explain", QString::fromStdString(script)}), 0);
+  EXPECT_EQ(out.text(),
+            "Drives\n"
+            "  C:\\  fixed      (no label)   /\n"
+            "  D:\\  removable  MY PEN       /media/me/MY PEN      /dev/sdb1\n"
+            "  E:\\  removable  camera       /media/me/camera      /dev/sdc1\n"
+            "Entry 1 'MY PEN': runs on D:\\\n"
+            "  argv: '/home/me/bin/backup' 'D:\\' 'MY PEN' 'D'\n"
+            "  env: KESTRUN_DRIVE='D:\\' KESTRUN_LETTER='D' KESTRUN_LABEL='MY PEN' "
+            "KESTRUN_MOUNT='/media/me/MY PEN' KESTRUN_DEVICE='/dev/sdb1'\n"
+            "Entry 2 'CAMERA': does not run: no drive is labelled 'CAMERA' (E:\\ is labelled "
+            "'camera': only the case differs)\n");
+  EXPECT_TRUE(world.launcher.launched.empty());
+}
+
+TEST_F(CommandLine, ExplainSaysWhyDrivesAreLeftOutAndWhereTheWalkStops) {
+  world.machine.plug("D:\\", "PEN");
+  world.machine.plug("F:\\", "DVD", modGeneral::kDriveCdrom);
+  world.machine.plug("G:\\", "PEN");
+  world.machine.plug("H:\\", std::nullopt);
+  world.machine.plug("K:\\", "PEN");
+  world.store_script(
+      crlf_lines({"ignore:k:\\", "label:PEN", "exec:a", "label:X", "label:Y", "exec:b"}));
+  EXPECT_EQ(run({"--explain"}), 1);
+  EXPECT_EQ(out.text(),
+            "Drives\n"
+            "  D:\\  removable  PEN           D:\\\n"
+            "  F:\\  optical    DVD           F:\\\n"
+            "    left out: optical drives are never matched\n"
+            "  G:\\  removable  PEN           G:\\\n"
+            "  H:\\  removable  (unreadable)  H:\\\n"
+            "    left out: its label cannot be read\n"
+            "  K:\\  removable  PEN           K:\\\n"
+            "    left out by the ignore line: 'k:\\'\n"
+            "Entry 1 'PEN': runs on D:\\\n"
+            "  note: 2 drives are labelled 'PEN' (D:\\, G:\\); this entry acts on D:\\ only\n"
+            "  argv: 'a'\n"
+            "  env: KESTRUN_DRIVE='D:\\' KESTRUN_LETTER='D' KESTRUN_LABEL='PEN' "
+            "KESTRUN_MOUNT='D:\\' KESTRUN_DEVICE=''\n"
+            "Entry 2 'X': stops the walk: 'exec' doesn't exist for one of your entries\n"
+            "Entry 3 'Y': not reached\n");
+}
+
+TEST_F(CommandLine, ExplainQuotesADrivesBytesSoTheyCannotForgeALine) {
+  const std::string hostile = "x\nEntry 9 'A': runs on C:\\\x1b[2J\xe2\x80\xae'\xff";
+  world.machine.plug("E:\\", hostile);
+  world.machine.set_location("E:\\", "/media/it's", "");
+  world.store_script(crlf_lines({"label:(any)", "exec:show %1"}));
+  EXPECT_EQ(run({"--explain"}), 0);
+  const auto text = out.text();
+  const std::string quoted =
+      "$'x\\nEntry 9 \\'A\\': runs on C:\\\\\\033[2J\\342\\200\\256\\'\\377'";
+  EXPECT_NE(text.find("  E:\\  removable  " + quoted + "  /media/it's\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("KESTRUN_MOUNT='/media/it'\\''s'"), std::string::npos);
+  // One line per drive and per entry's part: nothing the label holds breaks one.
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5);
+  EXPECT_EQ(text.find('\x1b'), std::string::npos);
+}
+
+TEST(ShellQuote, AShellReadsEveryWordBackByteForByte) {
+  if (std::system("command -v bash >/dev/null 2>&1") != 0) GTEST_SKIP() << "no bash here";
+  const auto script = std::filesystem::path(::testing::TempDir()) / "read-back.sh";
+  for (const std::string word : {"MY PEN", "it's", "", "a\nb\tc\r", "\x1b]0;title\x07",
+                                 "\xc2\x9b"
+                                 "31m",
+                                 "\xe2\x80\xae"
+                                 "evil",
+                                 "\xff\xfe'\\1", "caf\xc3\xa9 \xe2\x80\xa8"}) {
+    const auto quoted = kestrun::cli::shell_quote(word);
+    EXPECT_EQ(quoted.find_first_of("\n\r\x1b\x07"), std::string::npos) << quoted;
+    std::ofstream(script, std::ios::binary) << "printf %s " << quoted << "\n";
+    FILE* shell = popen(("bash " + script.string()).c_str(), "r");
+    ASSERT_NE(shell, nullptr);
+    std::string got;
+    char buffer[256];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, shell)) > 0;)
+      got.append(buffer, n);
+    pclose(shell);
+    EXPECT_EQ(got, word) << quoted;
+  }
+}
+
 TEST(Headless, PollsAtStartAndEveryIntervalAndLogsToTheStream) {
   FakeWorld world;
   world.store_script(crlf_lines({"label:PEN", "exec:backup %1"}));
@@ -325,6 +424,35 @@ TEST(Headless, SettingsThatTurnUnusableAreReportedOnce) {
                             (folder / "Kestrun.conf").string() + "': its folder '" +
                             folder.string() + "' can be written by other users\n");
   headless.stop();
+}
+
+TEST(Headless, WritesEachCommandsEndUntilItStops) {
+  FakeWorld world;
+  world.store_script(crlf_lines({"label:PEN", "exec:backup %1"}));
+  world.machine.plug("E:\\", "PEN");
+  kestrun::cli::Services services{world.machine, world.launcher, world.settings};
+  Captured out;
+  kestrun::cli::Headless headless(services, "2", out.file());
+  headless.start();
+  world.launcher.finish(0, {false, 3, "", 1.25});
+  EXPECT_NE(out.text().find("\n  finished: 'PEN' on E:\\ with exit code 3 after 1.2 s\n"),
+            std::string::npos)
+      << out.text();
+  headless.stop();
+  world.launcher.finish(0, {false, 0, "", 2});
+  EXPECT_EQ(out.text().substr(out.text().size() - 9), "Stopped.\n")
+      << "a command still running at the end is left to run, unreported";
+}
+
+TEST(Headless, AHangupEndsItLikeATerminationRequest) {
+  FakeWorld world;
+  world.settings.write(modGeneral::kInterval, "60", nullptr);
+  kestrun::cli::Services services{world.machine, world.launcher, world.settings};
+  Captured out;
+  QTimer::singleShot(50, [] { raise(SIGHUP); });
+  QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+  EXPECT_EQ(kestrun::cli::run_headless(services, "60", false, out.file()), 0);
+  EXPECT_EQ(out.text(), "Started...\nStopped.\n");
 }
 
 }  // namespace

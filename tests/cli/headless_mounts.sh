@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # kestrun --headless against a real loop-mounted ext4 image: a matching drive
-# present at start runs once, a remount runs again, SIGTERM ends with
-# "Stopped."; with --instant a mount is acted on at once. Needs root.
+# present at start runs once, a remount runs again, each run's end is logged,
+# SIGTERM ends with "Stopped."; with --instant a mount is acted on at once.
+# Needs root.
 set -euo pipefail
 binary=$(realpath "$1")
 if [ "$(id -u)" -ne 0 ]; then
@@ -93,6 +94,10 @@ unmount "$work/mnt"
 sleep 2.2
 mount "$loop" "$work/mnt"
 wait_runs 2 10
+finished="  finished: '$label' on $root with exit code 0 after "
+ends() { grep -cF -- "$finished" "$work/log.txt" || true; }
+for _ in $(seq 250); do [ "$(ends)" -ge 2 ] && break; sleep 0.02; done
+[ "$(ends)" -eq 2 ] || fail "expected 2 'finished' lines, saw $(ends)"
 stop
 [ "$status" -eq 0 ] || fail "SIGTERM gave exit status $status"
 expected="Started...
@@ -101,7 +106,7 @@ Detected USB device labeled '$label' on $root
   now ignoring the device until it's reinserted (or app is restarted)"
 [ "$(head -n 4 "$work/log.txt")" = "$expected" ] || fail "the first pass logged something else"
 [ "$(tail -n 1 "$work/log.txt")" = "Stopped." ] || fail "no 'Stopped.' at the end"
-echo "clock polling: 2 runs for insert and reinsert, SIGTERM exit 0"
+echo "clock polling: 2 runs for insert and reinsert, both ends logged, SIGTERM exit 0"
 
 # --instant: a long interval, so only the mount table change can explain a run.
 # The script is stored while it runs, and the next pass uses it.

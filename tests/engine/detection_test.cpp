@@ -115,6 +115,18 @@ TEST_F(PollPass, AnyMatchesTheFirstDriveAndLogsItsOwnLabel) {
   EXPECT_NE(world.log.text().find("labeled '(any)' on C:\\"), std::string::npos);
 }
 
+TEST_F(PollPass, DrivesSharingALabelAreNotedAndOnlyTheFirstActs) {
+  world.machine.plug("E:\\", "My USB Pen Drive");
+  world.machine.plug("G:\\", "My USB Pen Drive");
+  poll();
+  EXPECT_EQ(world.log.text(),
+            crlf_lines({"Detected USB device labeled 'My USB Pen Drive' on E:\\",
+                        "  note: 2 drives are labelled 'My USB Pen Drive' (E:\\, G:\\); this "
+                        "entry acts on E:\\ only",
+                        "  executing script...backup \"E:\\\" \"My USB Pen Drive\" E", kIgnoring}));
+  EXPECT_EQ(world.launcher.launched.size(), 1u);
+}
+
 TEST_F(PollPass, IgnoredDrivesAreNeverMatched) {
   world.store_script(crlf_lines({"ignore:c:\\,e:\\", "label:(any)", "exec:run %1"}));
   world.machine.plug("E:\\", "PEN");

@@ -80,6 +80,32 @@ bool FakeLauncher::launch(const modGeneral::LaunchRequest& request, std::string*
   return true;
 }
 
+std::vector<std::string> FakeLauncher::words(std::string_view command) const {
+  std::vector<std::string> words;
+  std::string word;
+  bool quoted = false;
+  bool started = false;
+  for (const char c : command) {
+    if (c == '"') {
+      quoted = !quoted;
+      started = true;
+    } else if (c == ' ' && !quoted) {
+      if (started) words.push_back(word);
+      word.clear();
+      started = false;
+    } else {
+      word.push_back(c);
+      started = true;
+    }
+  }
+  if (started) words.push_back(word);
+  return words;
+}
+
+void FakeLauncher::finish(std::size_t index, const modGeneral::CommandOutcome& outcome) {
+  if (finished_) finished_(launched.at(index), outcome);
+}
+
 std::string MemorySettings::read(std::string_view app, std::string_view section,
                                  std::string_view key, std::string_view default_value) {
   ++reads;

@@ -55,10 +55,19 @@ class FakeMachine : public modGeneral::DriveApi {
 class FakeLauncher : public modGeneral::Launcher {
  public:
   bool launch(const modGeneral::LaunchRequest& request, std::string* error) override;
+  void on_finished(Finished finished) override { finished_ = std::move(finished); }
+  /// Splits at spaces outside double quotes, which group.
+  std::vector<std::string> words(std::string_view command) const override;
+
+  /// Ends the command launched at `index` as the platform would report it.
+  void finish(std::size_t index, const modGeneral::CommandOutcome& outcome);
 
   std::vector<modGeneral::LaunchRequest> launched;
   /// Commands whose launch fails, with the words the "platform" gives.
   std::map<std::string, std::string> failures;
+
+ private:
+  Finished finished_;
 };
 
 class MemorySettings : public modGeneral::SettingsStore {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The tray on a real X display: Xvfb with trayer as the tray host. The
-# harness starts minimised to the tray; one left click on the icon brings the
-# window back, a right click opens the menu with the run item for the plugged
-# stick, and Exit (answered Yes with Enter) ends the program.
+# harness starts minimised to the tray. A command that fails shows a
+# notification by the icon, one left click on the icon brings the window back,
+# a right click opens the menu with the run item for the plugged stick, and
+# Exit (answered Yes with Enter) ends the program.
 #
 #   real_tray_test.sh HARNESS [openbox]
 #
@@ -71,6 +72,11 @@ expect() {
 expect "tray host: yes"
 expect "tray: added"
 
+echo fail >&4
+expect "balloon: The command for 'PEN' on E:\\ failed | Exit code 3 after 2.5 s"
+[ -n "${SHOT:-}" ] && import -window root "$SHOT"
+echo "ok: a failed command is notified from the tray icon"
+
 xdotool mousemove 12 12 click 1
 expect "window: shown"
 expect "tray: removed"
@@ -90,7 +96,7 @@ echo "ok: minimising sends the window to the tray"
 
 if [ -n "$wm" ]; then
   xdotool mousemove 12 12 click 3
-  expect 'menu: Show main window|-|Run script for PEN on E:\|-|Exit'
+  expect 'menu: Show main window|-|Run script for PEN on E:\|-|Notify when commands finish or fail|Exit'
   sleep 0.5
   xdotool key Down Return
   expect "window: shown"
@@ -100,7 +106,7 @@ if [ -n "$wm" ]; then
 fi
 
 xdotool mousemove 12 12 click 3
-expect 'menu: Show main window|-|Run script for PEN on E:\|-|Exit'
+expect 'menu: Show main window|-|Run script for PEN on E:\|-|Notify when commands finish or fail|Exit'
 echo "ok: a right click opens the menu with the run item"
 
 sleep 0.5

@@ -2,11 +2,13 @@
 // real display: the real-tray test drives it with xdotool, and the docs'
 // screenshots are taken of it. It reports what it shows on standard output.
 // A display without a window manager cannot minimise a window, so the line
-// "minimise" on standard input does it.
+// "minimise" on standard input does it; "fail" ends the stick's command with
+// exit code 3, as if it had failed, and the notification's balloon is reported.
 #include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
@@ -26,19 +28,40 @@ void say(const QString& line) {
   std::fflush(stdout);
 }
 
-// Reports each change of the window's visibility and of the tray icon.
+// The texts of a notification balloon on screen, joined by " | ", or "".
+QString balloon_text() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (!widget->isVisible() || QByteArray(widget->metaObject()->className()) != "QBalloonTip") {
+      continue;
+    }
+    QStringList texts;
+    for (const QLabel* label : widget->findChildren<QLabel*>()) {
+      if (!label->text().isEmpty()) texts << label->text();
+    }
+    return texts.join(QStringLiteral(" | "));
+  }
+  return {};
+}
+
+// Reports each change of the window's visibility, of the tray icon and of a
+// notification balloon.
 void report_changes(kestrun::ui::frmMain& window) {
   auto* poll = new QTimer(&window);
-  QObject::connect(poll, &QTimer::timeout, &window, [&window, shown = -1, added = -1]() mutable {
-    if (window.isVisible() != shown) {
-      shown = window.isVisible();
-      say(shown ? "window: shown" : "window: hidden");
-    }
-    if (window.tray->is_added() != added) {
-      added = window.tray->is_added();
-      say(added ? "tray: added" : "tray: removed");
-    }
-  });
+  QObject::connect(poll, &QTimer::timeout, &window,
+                   [&window, shown = -1, added = -1, balloon = QString()]() mutable {
+                     if (const auto now = balloon_text(); now != balloon) {
+                       balloon = now;
+                       if (!balloon.isEmpty()) say("balloon: " + balloon);
+                     }
+                     if (window.isVisible() != shown) {
+                       shown = window.isVisible();
+                       say(shown ? "window: shown" : "window: hidden");
+                     }
+                     if (window.tray->is_added() != added) {
+                       added = window.tray->is_added();
+                       say(added ? "tray: added" : "tray: removed");
+                     }
+                   });
   poll->start(50);
 
   QObject::connect(window.tray->mPopupSys, &QMenu::aboutToShow, &window, [&window] {
@@ -50,9 +73,9 @@ void report_changes(kestrun::ui::frmMain& window) {
   });
 }
 
-void obey_standard_input(kestrun::ui::frmMain& window) {
+void obey_standard_input(kestrun::ui::frmMain& window, kestrun::testing::FakeLauncher& launcher) {
   auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &window);
-  QObject::connect(input, &QSocketNotifier::activated, &window, [&window, input] {
+  QObject::connect(input, &QSocketNotifier::activated, &window, [&window, &launcher, input] {
     char buffer[256];
     const ssize_t size = read(STDIN_FILENO, buffer, sizeof buffer);
     if (size <= 0) {
@@ -61,6 +84,9 @@ void obey_standard_input(kestrun::ui::frmMain& window) {
     }
     if (QByteArray(buffer, size).contains("minimise")) {
       window.setWindowState(window.windowState() | Qt::WindowMinimized);
+    }
+    if (QByteArray(buffer, size).contains("fail") && !launcher.launched.empty()) {
+      launcher.finish(0, {false, 3, "", 2.5});
     }
   });
 }
@@ -92,7 +118,7 @@ int main(int argc, char* argv[]) {
 
   kestrun::ui::frmMain window(machine, launcher, settings, desktop);
   report_changes(window);
-  obey_standard_input(window);
+  obey_standard_input(window, launcher);
   window.Form_Load();
   if (screenshots) {
     window.timTimer_Timer();

@@ -159,10 +159,12 @@ class TestLayouts : public QObject {
     QCOMPARE(tray->mPopupSys->title(), "&SysTray");
     QCOMPARE(tray->mPopupSys->actions(),
              (QList<QAction*>{tray->mPopRestore, tray->mSep1, tray->mPopRun, tray->mSep2,
-                              tray->mPopExit}));
+                              tray->mPopNotify, tray->mPopExit}));
     QCOMPARE(tray->mPopRestore->text(), "Show main window");
     QVERIFY(tray->mSep1->isSeparator() && tray->mSep2->isSeparator());
     QCOMPARE(tray->mPopRun->text(), "");
+    QCOMPARE(tray->mPopNotify->text(), "Notify when commands finish or fail");
+    QVERIFY(tray->mPopNotify->isCheckable());
     QCOMPARE(tray->mPopExit->text(), "Exit");
     QVERIFY(!tray->is_added());
   }

@@ -18,6 +18,8 @@ using modGeneral::kAdvanced;
 
 namespace {
 
+const QString kNotifyItem = QStringLiteral("Notify when commands finish or fail");
+
 // The captions the popped-up menu shows, "-" for a separator.
 QStringList visible_items(const QMenu* menu) {
   QStringList items;
@@ -62,13 +64,15 @@ class TestTray : public QObject {
     auto& w = *rig.window;
 
     right_press(w);
-    QCOMPARE(visible_items(w.tray->mPopupSys), QStringList({"Show main window", "-", "Exit"}));
+    QCOMPARE(visible_items(w.tray->mPopupSys),
+             QStringList({"Show main window", "-", kNotifyItem, "Exit"}));
     w.tray->mPopupSys->close();
 
     rig.machine.plug("E:\\", "PEN");
     right_press(w);
     QCOMPARE(visible_items(w.tray->mPopupSys),
-             QStringList({"Show main window", "-", "Run script for PEN on E:\\", "-", "Exit"}));
+             QStringList({"Show main window", "-", "Run script for PEN on E:\\", "-", kNotifyItem,
+                          "Exit"}));
     w.tray->mPopupSys->close();
     QCOMPARE(rig.log(), "");
     QCOMPARE(w.context().last_drive_snapshot, "");
@@ -76,7 +80,8 @@ class TestTray : public QObject {
 
     rig.machine.pull("E:\\");
     right_press(w);
-    QCOMPARE(visible_items(w.tray->mPopupSys), QStringList({"Show main window", "-", "Exit"}));
+    QCOMPARE(visible_items(w.tray->mPopupSys),
+             QStringList({"Show main window", "-", kNotifyItem, "Exit"}));
   }
 
   void theRunItemLaunchesAndLogsBelowStopped() {
@@ -122,6 +127,55 @@ class TestTray : public QObject {
     rig.window->tray->mPopRun->trigger();
     QCOMPARE(rig.log(), "");
     QVERIFY(rig.launcher.launched.empty());
+  }
+
+  void commandsThatFailOrRunLongAreNotifiedFromTheTray() {
+    MainWindowRig rig;
+    rig.store(kAdvanced, crlf_lines({"label:PEN", "exec:backup %1"}));
+    rig.machine.plug("E:\\", "PEN");
+    to_tray(rig);
+    QVERIFY(rig.window->tray->mPopNotify->isChecked());
+    rig.window->cmdAction_Click();
+    rig.launcher.finish(0, {false, 0, "", 9.9});
+    rig.launcher.finish(0, {false, 0, "", 12.0});
+    rig.launcher.finish(0, {false, 3, "", 2.5});
+    rig.launcher.finish(0, {true, 9, "SIGKILL", 0.4});
+    QVERIFY(QString::fromStdString(rig.log()).contains(
+        "  finished: 'PEN' on E:\\ with exit code 0 after 9.9 s\r\n"));
+    rig.launcher.failures["backup E:\\"] = "No such file or directory";
+    rig.window->cmdAction_Click();
+    rig.window->cmdAction_Click();
+    QCOMPARE(rig.desktop.notices,
+             QStringList({"The command for 'PEN' on E:\\ finished | Ran for 12.0 s",
+                          "The command for 'PEN' on E:\\ failed | Exit code 3 after 2.5 s",
+                          "The command for 'PEN' on E:\\ failed | Ended by signal 9 (SIGKILL) "
+                          "after 0.4 s",
+                          "Could not run the command for 'PEN' on E:\\ | No such file or "
+                          "directory"}));
+  }
+
+  void theNotifyItemIsStoredAndNothingIsShownWithoutItOrATray() {
+    MainWindowRig rig;
+    rig.store(kAdvanced, crlf_lines({"label:PEN", "exec:backup %1"}));
+    rig.store(modGeneral::kNotify, "0");
+    rig.machine.plug("E:\\", "PEN");
+    to_tray(rig);
+    auto& w = *rig.window;
+    QVERIFY(!w.tray->mPopNotify->isChecked());
+    w.cmdAction_Click();
+    rig.launcher.finish(0, {false, 3, "", 1.0});
+    QVERIFY(rig.desktop.notices.isEmpty());
+
+    w.tray->mPopNotify->trigger();
+    QCOMPARE(rig.stored(modGeneral::kNotify), "1");
+    rig.desktop.tray = false;
+    rig.launcher.finish(0, {false, 3, "", 1.0});
+    QVERIFY2(rig.desktop.notices.isEmpty(), "no tray host, no notification");
+    rig.desktop.tray = true;
+    w.tray->mPopRestore->trigger();
+    rig.launcher.finish(0, {false, 3, "", 1.0});
+    QVERIFY2(rig.desktop.notices.isEmpty(), "a window on screen has the log in view");
+    QVERIFY(QString::fromStdString(rig.log()).endsWith("exit code 3 after 1.0 s\r\n"));
   }
 
   void exitAsksFirstAndEndsTheProgramOnYes() {

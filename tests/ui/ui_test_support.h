@@ -2,6 +2,7 @@
 // in a temporary folder.
 #pragma once
 
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <memory>
@@ -30,6 +31,9 @@ class FakeDesktop : public ui::Desktop {
   void show_message(QWidget* parent, const QString& text, const QString& title,
                     bool warning) override;
   bool tray_available() override { return tray; }
+  void notify(QSystemTrayIcon*, const QString& title, const QString& text) override {
+    notices.push_back(title + " | " + text);
+  }
   std::optional<ui::SystemError> open_url(const QUrl& url) override;
   void quit() override { ++quits; }
 
@@ -40,6 +44,7 @@ class FakeDesktop : public ui::Desktop {
   std::vector<Box> questions;
   std::vector<Box> messages;
   std::vector<QUrl> opened;
+  QStringList notices;  // "title | text"
   std::vector<int> cursor_while_opening;
   int quits = 0;
 };

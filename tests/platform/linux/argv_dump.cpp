@@ -1,6 +1,9 @@
 // Launched by the launcher tests: writes its arguments, its KESTRUN_*
-// environment and its working folder to the file named by its first argument,
-// as NUL-terminated "key=value" records, and renames it into place when done.
+// environment, its working folder, and what it inherited (ignored and blocked
+// signals, descriptors from 3 up) to the file named by its first argument, as
+// NUL-terminated "key=value" records, and renames it into place when done.
+#include <dirent.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <climits>
@@ -8,9 +11,38 @@
 #include <cstdlib>
 #include <string>
 
+namespace {
+
+std::string inherited() {
+  std::string records;
+  sigset_t blocked;
+  sigprocmask(SIG_BLOCK, nullptr, &blocked);
+  for (int number = 1; number < NSIG; ++number) {
+    struct sigaction action {};
+    if (sigaction(number, nullptr, &action) == 0 && action.sa_handler == SIG_IGN) {
+      records.append("ignored=").append(std::to_string(number)).push_back('\0');
+    }
+    if (sigismember(&blocked, number) == 1) {
+      records.append("blocked=").append(std::to_string(number)).push_back('\0');
+    }
+  }
+  if (DIR* folder = opendir("/proc/self/fd")) {
+    while (const dirent* entry = readdir(folder)) {
+      const int fd = std::atoi(entry->d_name);
+      if (fd >= 3 && fd != dirfd(folder)) {
+        records.append("fd=").append(entry->d_name).push_back('\0');
+      }
+    }
+    closedir(folder);
+  }
+  return records;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
-  std::string records;
+  std::string records = inherited();
   for (int i = 2; i < argc; ++i) records.append("arg=").append(argv[i]).push_back('\0');
   for (const char* name :
        {"KESTRUN_DRIVE", "KESTRUN_LETTER", "KESTRUN_LABEL", "KESTRUN_MOUNT", "KESTRUN_DEVICE"}) {

@@ -16,6 +16,9 @@ struct LaunchRecord {
   std::vector<std::string> arguments;    // after the record file's own name
   std::vector<std::string> environment;  // "KESTRUN_...=value", in a fixed order
   std::string folder;
+  std::vector<std::string> ignored;      // numbers of the signals it started ignoring
+  std::vector<std::string> blocked;      // numbers of the signals it started blocking
+  std::vector<std::string> descriptors;  // open descriptors from 3 up
 };
 
 /// Waits up to 10 s for argv_dump to rename its record into `path`.
@@ -31,6 +34,12 @@ inline std::optional<LaunchRecord> wait_for_record(const std::string& path) {
           record.arguments.push_back(item.substr(4));
         else if (item.starts_with("cwd="))
           record.folder = item.substr(4);
+        else if (item.starts_with("ignored="))
+          record.ignored.push_back(item.substr(8));
+        else if (item.starts_with("blocked="))
+          record.blocked.push_back(item.substr(8));
+        else if (item.starts_with("fd="))
+          record.descriptors.push_back(item.substr(3));
         else
           record.environment.push_back(item);
       }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/launcher_linux.h"
+#include "tests/platform/linux/event_loop.h"
 #include "tests/platform/linux/launch_record.h"
 #include "tests/platform/linux/temp_tree.h"
 
@@ -56,7 +57,8 @@ TEST(LinuxLauncher, RunsWithoutAShellAndHandsTheDriveOverInTheEnvironment) {
   EXPECT_EQ(record->folder,
             std::filesystem::is_directory(home) ? std::filesystem::canonical(home).string() : "/");
 
-  // Started detached: the launcher leaves no child of ours behind to reap.
+  // The launcher keeps the child until it ends, then leaves none behind.
+  ASSERT_TRUE(testing::run_events_until([&] { return launcher.running() == 0; }));
   errno = 0;
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);

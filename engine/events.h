@@ -1,0 +1,28 @@
+// What the engine tells a front end besides the action log.
+#pragma once
+
+#include <string>
+
+#include "engine/launcher.h"
+
+namespace modGeneral {
+
+/// One sink for the engine's outward events. Each has a default that ignores
+/// it, so a front end overrides only what it shows.
+class EngineEvents {
+ public:
+  virtual ~EngineEvents() = default;
+
+  /// A command could not be started; `reason` is the platform's words.
+  virtual void command_not_started(const LaunchRequest& request, const std::string& reason) {
+    static_cast<void>(request);
+    static_cast<void>(reason);
+  }
+  /// A started command ended.
+  virtual void command_finished(const LaunchRequest& request, const CommandOutcome& outcome) {
+    static_cast<void>(request);
+    static_cast<void>(outcome);
+  }
+};
+
+}  // namespace modGeneral

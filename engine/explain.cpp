@@ -1,0 +1,109 @@
+// The reasoning behind --explain. It takes the snapshot and walks the entries
+// with the same operations as a poll pass, so the two cannot disagree.
+#include "engine/explain.h"
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "engine/modGeneral.h"
+
+namespace modGeneral {
+
+namespace {
+
+std::string_view trim_spaces(std::string_view text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return lower(x) == lower(y);
+  });
+}
+
+std::vector<DriveVerdict> drive_verdicts(DriveApi& drives, std::string_view roots,
+                                         std::string_view ignore_list, std::string_view snapshot) {
+  std::vector<DriveVerdict> verdicts;
+  for (std::size_t at = 0; at < roots.size() && roots[at] != '\0'; at += 4) {
+    DriveVerdict drive;
+    drive.root = std::string(roots.substr(at, 3));
+    for (auto& c : drive.root) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    drive.type = drives.drive_type(drive.root);
+    drive.location = drives.locate(drive.root);
+    const auto label = get_volume_info(drives, drive.root);
+    if (label.find_first_not_of(' ') != std::string::npos) drive.label = label;
+
+    if (auto item = ignoring_item(ignore_list, roots.substr(at, 3))) {
+      drive.fate = DriveVerdict::Fate::ignored;
+      drive.ignore_item = std::move(*item);
+    } else if (drive.label &&
+               snapshot.find(drive.root + " " + *drive.label + '\0') != std::string::npos) {
+      drive.fate = DriveVerdict::Fate::matched;
+    } else if (!drive.label) {
+      drive.fate = DriveVerdict::Fate::unreadable;
+    } else {
+      drive.fate = DriveVerdict::Fate::wrong_type;
+    }
+    verdicts.push_back(std::move(drive));
+  }
+  return verdicts;
+}
+
+std::vector<NearMiss> near_misses(const std::vector<DriveVerdict>& drives, std::string_view label) {
+  std::vector<NearMiss> misses;
+  if (label == kAnyLabel) return misses;
+  for (const auto& drive : drives) {
+    if (!drive.label || *drive.label == kNoLabel) continue;
+    // An entry's label is read trimmed; a drive's label keeps its spaces.
+    const std::string_view theirs = *drive.label;
+    const auto trimmed = trim_spaces(theirs);
+    if (!equal_ignoring_ascii_case(trimmed, label)) continue;
+    NearMiss miss{drive.root, *drive.label, trimmed != label, trimmed.size() != theirs.size(),
+                  drive.fate != DriveVerdict::Fate::matched};
+    if (miss.case_differs || miss.spaces_differ || miss.left_out) misses.push_back(miss);
+  }
+  return misses;
+}
+
+}  // namespace
+
+Explanation explain(DriveApi& drives, const Launcher& launcher, std::string_view script) {
+  Explanation explanation;
+  const auto ignore_list = get_ignore_list(script);
+  const auto roots = get_drive_strings(drives);
+  const auto kept = ignore_list.empty() ? roots : remove_ignored_roots(roots, ignore_list);
+  const auto snapshot = get_labelled_drives(drives, kept);
+  explanation.drives = drive_verdicts(drives, roots, ignore_list, snapshot);
+  explanation.script_empty = script.empty();
+  if (script.empty()) return explanation;
+
+  EntryWalker walker(script);
+  for (ScriptEntry entry; walker.next(&entry);) {
+    EntryVerdict verdict;
+    verdict.number = explanation.entries.size() + 1;
+    verdict.label = entry.label;
+    if (explanation.stopped) {
+      verdict.fate = EntryVerdict::Fate::not_reached;
+    } else if (!entry.check_error.empty()) {
+      verdict.fate = EntryVerdict::Fate::stops;
+      verdict.check_error = entry.check_error;
+      explanation.stopped = true;
+    } else if (auto carrying = drives_labelled(snapshot, entry.label); !carrying.empty()) {
+      verdict.fate = EntryVerdict::Fate::runs;
+      verdict.request = make_launch_request(drives, entry.exec, carrying.front(), entry.label);
+      verdict.words = launcher.words(verdict.request.command);
+      verdict.roots = std::move(carrying);
+    } else {
+      verdict.fate = EntryVerdict::Fate::no_drive;
+      verdict.near_misses = near_misses(explanation.drives, entry.label);
+    }
+    explanation.entries.push_back(std::move(verdict));
+  }
+  return explanation;
+}
+
+}  // namespace modGeneral

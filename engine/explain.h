@@ -1,0 +1,61 @@
+// Why a poll pass would or would not act: the drives it sees and each entry's
+// fate, worked out without launching anything or touching any state.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/drive_api.h"
+#include "engine/launcher.h"
+
+namespace modGeneral {
+
+struct DriveVerdict {
+  enum class Fate { matched, ignored, unreadable, wrong_type };
+
+  std::string root;  ///< upper case, "E:\"
+  unsigned type = kDriveUnknown;
+  std::optional<std::string> label;  ///< as matched ("(no label)" when empty); none if unreadable
+  DriveLocation location;
+  Fate fate = Fate::matched;  ///< matched: in the snapshot that entries are matched against
+  std::string ignore_item;    ///< for Fate::ignored, the item of the ignore line, as written
+};
+
+/// A drive whose label is close to an entry's without matching it.
+struct NearMiss {
+  std::string root;
+  std::string label;
+  bool case_differs = false;
+  bool spaces_differ = false;  ///< outer spaces
+  bool left_out = false;       ///< the drive is not in the snapshot at all
+};
+
+struct EntryVerdict {
+  enum class Fate { runs, no_drive, stops, not_reached };
+
+  std::size_t number = 0;  ///< from 1, in script order
+  std::string label;
+  Fate fate = Fate::runs;
+  /// runs: every root carrying the label, the first being the one acted on.
+  std::vector<std::string> roots;
+  LaunchRequest request;              ///< runs: the command, substituted, and its drive
+  std::vector<std::string> words;     ///< runs: the program and arguments
+  std::vector<NearMiss> near_misses;  ///< no_drive
+  std::string_view check_error;       ///< stops
+};
+
+struct Explanation {
+  std::vector<DriveVerdict> drives;
+  std::vector<EntryVerdict> entries;
+  bool script_empty = false;
+  /// An entry broke a rule, so the walk ends there as every pass's does.
+  bool stopped = false;
+};
+
+/// What a poll pass over `script` would do on the drives present now, as if
+/// the drives had just changed.
+Explanation explain(DriveApi& drives, const Launcher& launcher, std::string_view script);
+
+}  // namespace modGeneral
