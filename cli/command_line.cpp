@@ -215,8 +215,8 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
   const QCommandLineOption list(
       QStringLiteral("list-drives"),
       QStringLiteral("Print a header line, then one tab-separated line per drive root, in the "
-                     "columns: root, type, name, label, snapshot, mount point, device, identity "
-                     "(what the drive's letter is remembered by)."));
+                     "columns: root, type, name, label, snapshot, mount point, device, identity. The "
+                     "identity is what the drive's letter is remembered by."));
   const QCommandLineOption headless(
       QStringLiteral("headless"),
       QStringLiteral("Poll with the stored settings and no window, writing the action log to "
