@@ -183,11 +183,11 @@ std::string list_drives(modGeneral::DriveApi& drives, std::string_view script) {
     for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const auto record = upper + " " + label;
     const bool in_snapshot = std::find(records.begin(), records.end(), record) != records.end();
-    table += escape_for_terminal(root) + '\t' + std::to_string(type) + '\t' +
-             std::string(modGeneral::drive_type_name(type)) + '\t' + escape_for_terminal(label) + '\t' +
-             (in_snapshot ? "yes" : "no") + '\t' + escape_for_terminal(location.mount_point) +
-             '\t' + escape_for_terminal(location.device) + '\t' +
-             escape_for_terminal(location.identity) + '\n';
+    table +=
+        escape_for_terminal(root) + '\t' + std::to_string(type) + '\t' +
+        std::string(modGeneral::drive_type_name(type)) + '\t' + escape_for_terminal(label) + '\t' +
+        (in_snapshot ? "yes" : "no") + '\t' + escape_for_terminal(location.mount_point) + '\t' +
+        escape_for_terminal(location.device) + '\t' + escape_for_terminal(location.identity) + '\n';
   }
   return table;
 }
@@ -214,9 +214,10 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
                      "when an entry failed a check."));
   const QCommandLineOption list(
       QStringLiteral("list-drives"),
-      QStringLiteral("Print a header line, then one tab-separated line per drive root, in the "
-                     "columns: root, type, name, label, snapshot, mount point, device, identity. The "
-                     "identity is what the drive's letter is remembered by."));
+      QStringLiteral(
+          "Print a header line, then one tab-separated line per drive root, in the "
+          "columns: root, type, name, label, snapshot, mount point, device, identity. The "
+          "identity is what the drive's letter is remembered by."));
   const QCommandLineOption headless(
       QStringLiteral("headless"),
       QStringLiteral("Poll with the stored settings and no window, writing the action log to "
@@ -241,12 +242,12 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
       QStringLiteral("Store N as the poll interval, in seconds. N must be a positive number; "
                      "exit status 2 otherwise."),
       QStringLiteral("N"));
-  parser.addOptions(
-      {help, version, validate, explain, list, headless, instant, store, print_stored,
-       set_interval_option});
-  parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("The script, with --validate, --explain or --store-script."),
-                               QStringLiteral("[FILE]"));
+  parser.addOptions({help, version, validate, explain, list, headless, instant, store, print_stored,
+                     set_interval_option});
+  parser.addPositionalArgument(
+      QStringLiteral("FILE"),
+      QStringLiteral("The script, with --validate, --explain or --store-script."),
+      QStringLiteral("[FILE]"));
 
   if (!parser.parse(arguments)) return usage_error(streams, parser.errorText());
   const auto files = parser.positionalArguments();
