@@ -2,12 +2,17 @@
 #include <QApplication>
 
 #include "cli/command_line.h"
+#include "platform/process_events.h"
 #include "ui/window_program.h"
 
 int main(int argc, char* argv[]) {
   // With arguments Kestrun serves terminals and headless machines, and needs no display.
-  if (argc > 1) return kestrun::cli::main(argc, argv);
+  if (argc > 1) {
+    kestrun::platform::attach_parent_console();
+    return kestrun::cli::main(argc, argv);
+  }
 
   QApplication application(argc, argv);
-  return kestrun::ui::run_window_program();
+  const auto settings = kestrun::cli::user_settings();
+  return kestrun::ui::run_window_program(*settings);
 }

@@ -112,9 +112,8 @@ bool read_script(const QString& name, const Streams& streams, std::string* text,
     *error = std::string("cannot read standard input: ") + std::strerror(errno);
     return false;
   }
-  const auto path = platform::argument_bytes(name);
-  const auto shown = escape_for_terminal(path);
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  const auto shown = escape_for_terminal(platform::argument_bytes(name));
+  std::FILE* file = platform::open_argument_file(name);
   if (file == nullptr) {
     *error = "cannot open '" + shown + "': " + std::strerror(errno);
     return false;
@@ -338,6 +337,11 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
   return run_headless(services, interval_text, parser.isSet(instant), streams.out, streams.err);
 }
 
+std::unique_ptr<modGeneral::SettingsStore> user_settings() {
+  if (auto native = platform::make_native_settings_store()) return native;
+  return std::make_unique<QtSettingsStore>();
+}
+
 int main(int argc, char* argv[]) {
   // Before anything opens a descriptor that could take a closed stream's place.
   Streams streams;
@@ -346,11 +350,11 @@ int main(int argc, char* argv[]) {
   QCoreApplication::setApplicationName(QStringLiteral("Kestrun"));
   const auto drives = platform::make_drive_api();
   const auto launcher = platform::make_launcher();
-  QtSettingsStore settings;
+  const auto settings = user_settings();
   // Made only for --headless: finding the runtime folder can warn, and the
   // one-shot options have nothing to say about it.
   std::unique_ptr<instance::SingleInstance> only;
-  Services services{*drives, *launcher, settings, [&only] {
+  Services services{*drives, *launcher, *settings, [&only] {
                       only = std::make_unique<instance::SingleInstance>(instance::Role::headless);
                       return only->claim_or_refusal();
                     }};

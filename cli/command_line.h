@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -38,6 +39,10 @@ inline constexpr int kExitUsage = 2;
 /// platform::decode_arguments() gives them) and gives the exit status.
 /// --headless needs a QCoreApplication and runs its event loop.
 int run_command_line(const QStringList& arguments, Services& services, const Streams& streams = {});
+
+/// The current user's settings: the system's own store where it has one (the
+/// registry on Windows), Kestrun's settings file elsewhere.
+std::unique_ptr<modGeneral::SettingsStore> user_settings();
 
 /// The program started with arguments: the real machine and settings, no
 /// display. Gives the exit status.

@@ -1,5 +1,12 @@
 # What `cmake --install` puts under the prefix: the program, its desktop
 # integration, the headless user service and the manual page.
+if(WIN32)
+  # One folder, as Windows programs are installed: kestrun.exe with its DLLs
+  # and plugins beside it (cmake/WindowsRuntime.cmake).
+  install(TARGETS kestrun RUNTIME DESTINATION .)
+  return()
+endif()
+
 include(GNUInstallDirs)
 
 install(TARGETS kestrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

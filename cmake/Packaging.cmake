@@ -1,11 +1,32 @@
-# `make package`: a Debian package of what cmake/Install.cmake installs.
-set(CPACK_GENERATOR DEB)
+# `make package`: a Debian package of what cmake/Install.cmake installs;
+# `make package-windows`: an installer and a zip of the same files.
 set(CPACK_PACKAGE_NAME kestrun)
 set(CPACK_PACKAGE_VENDOR "The Kestrun developers")
 set(CPACK_PACKAGE_CONTACT "The Kestrun developers <kestrun@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "run commands when a drive with a given volume label appears")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  set(CPACK_GENERATOR NSIS ZIP)
+  set(CPACK_PACKAGE_FILE_NAME Kestrun-${PROJECT_VERSION}-win64)
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY Kestrun)
+  set(CPACK_PACKAGE_EXECUTABLES kestrun Kestrun)  # the Start menu shortcut
+  set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  set(CPACK_NSIS_PACKAGE_NAME Kestrun)
+  set(CPACK_NSIS_DISPLAY_NAME Kestrun)
+  set(CPACK_NSIS_INSTALLED_ICON_NAME kestrun.exe)  # in Apps & features
+  set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/kestrun.ico)
+  set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/kestrun.ico)
+  set(CPACK_NSIS_URL_INFO_ABOUT "${KESTRUN_HOME_URL}")
+  set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+  set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+  include(CPack)
+  return()
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

@@ -14,11 +14,21 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Static runtime, so an .exe runs without the compiler's DLLs beside it.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Qt for Windows (scripts/build-qt-windows.sh) is found like the mingw sysroot.
+# Its DLLs use the shared C++ runtime, so every program does: wine-run.sh finds
+# the runtime DLLs for the tests, and the packages ship them.
+if(KESTRUN_QT_PREFIX)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${KESTRUN_QT_PREFIX})
+  list(APPEND CMAKE_PREFIX_PATH ${KESTRUN_QT_PREFIX})
+  set(QT_HOST_PATH /usr)
+  set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake)
+endif()
 
-# Test programs run under Wine, in a prefix of the build folder's own. A preset
-# may name another runner; see cmake/wine-run.sh for what it is asked to do.
+# Test programs run under Wine, in a prefix of the build folder's own that has
+# the drives the tests expect. Another runner may be named on the command line
+# (an empty one for builds that run nothing); see cmake/wine-run.sh.
 if(NOT DEFINED CMAKE_CROSSCOMPILING_EMULATOR)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${CMAKE_BINARY_DIR}/wine)
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${CMAKE_BINARY_DIR}/wine
+      --setup ${CMAKE_CURRENT_LIST_DIR}/../tests/platform/windows/wine-drives.sh)
 endif()

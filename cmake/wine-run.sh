@@ -62,6 +62,11 @@ make_prefix() {
   fi
 } 9>"$prefix.lock"
 
+# The DLLs and Qt plugins that cmake/WindowsRuntime.cmake gathers.
+if [ -d "$build/runtime" ]; then
+  export WINEPATH='C:\build\runtime' QT_PLUGIN_PATH='C:\build\runtime\plugins'
+fi
+
 program=$1
 shift
 if [ -e "$program" ]; then program=$(realpath -- "$program"); fi

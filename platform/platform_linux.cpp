@@ -15,4 +15,6 @@ std::unique_ptr<modGeneral::DriveApi> make_drive_api() {
 
 std::unique_ptr<modGeneral::Launcher> make_launcher() { return std::make_unique<LinuxLauncher>(); }
 
+std::unique_ptr<modGeneral::SettingsStore> make_native_settings_store() { return nullptr; }
+
 }  // namespace kestrun::platform

@@ -1,7 +1,8 @@
-// The Windows drive API and launcher behind the platform factory.
+// The Windows drive API, launcher and registry store behind the platform factory.
 #include "platform/drives_win.h"
 #include "platform/launcher_win.h"
 #include "platform/platform.h"
+#include "platform/registry_store_win.h"
 
 namespace kestrun::platform {
 
@@ -11,6 +12,10 @@ std::unique_ptr<modGeneral::DriveApi> make_drive_api() {
 
 std::unique_ptr<modGeneral::Launcher> make_launcher() {
   return std::make_unique<WindowsLauncher>();
+}
+
+std::unique_ptr<modGeneral::SettingsStore> make_native_settings_store() {
+  return std::make_unique<RegistryStore>();
 }
 
 }  // namespace kestrun::platform

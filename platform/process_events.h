@@ -15,4 +15,9 @@ std::unique_ptr<QObject> watch_termination_requests(std::function<void()> reques
 /// unmounted; nullptr where the platform cannot tell.
 std::unique_ptr<QObject> watch_mounts(std::function<void()> changed);
 
+/// Connects standard output and error to the console of the program that
+/// started this one when they lead nowhere, as for a windowed program started
+/// from a command prompt. Streams already redirected stay as they are.
+void attach_parent_console();
+
 }  // namespace kestrun::platform

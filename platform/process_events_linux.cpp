@@ -83,4 +83,8 @@ std::unique_ptr<QObject> watch_mounts(std::function<void()> changed) {
   return std::make_unique<FdWatch>(fd, FdWatch::Kind::mount_table, std::move(changed));
 }
 
+void attach_parent_console() {
+  // A program started from a terminal already writes to it.
+}
+
 }  // namespace kestrun::platform

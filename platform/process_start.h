@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdio>
 #include <string>
 
 namespace kestrun::platform {
@@ -19,7 +20,12 @@ bool reopen_closed_standard_streams();
 /// it, even when it is not valid text.
 QStringList decode_arguments(int argc, char* argv[]);
 
-/// The name to open the file that the argument `argument` names.
+/// The argument as the bytes Kestrun shows and stores: the system's own
+/// spelling of a file name on Linux, UTF-8 on Windows.
 std::string argument_bytes(const QString& argument);
+
+/// Opens the file that the argument names, to read its bytes. Null with errno
+/// set when it cannot.
+std::FILE* open_argument_file(const QString& argument);
 
 }  // namespace kestrun::platform

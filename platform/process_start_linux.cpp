@@ -30,4 +30,8 @@ QStringList decode_arguments(int argc, char* argv[]) {
 
 std::string argument_bytes(const QString& argument) { return encode_keeping_bytes(argument); }
 
+std::FILE* open_argument_file(const QString& argument) {
+  return std::fopen(encode_keeping_bytes(argument).c_str(), "rb");
+}
+
 }  // namespace kestrun::platform

@@ -1,5 +1,6 @@
 # Windows platform layer (target `platform`): kernel32, shell32 and the registry,
-# through the wide (UTF-16) calls only.
+# through the wide (UTF-16) calls only; console events through Qt's event loop.
+
 add_library(platform STATIC
   drives_win.cpp
   launcher_win.cpp
@@ -19,7 +20,8 @@ target_link_libraries(platform
 # lets them go unreported.
 if(KESTRUN_WITH_QT)
   find_package(Qt6 REQUIRED COMPONENTS Core)
-  target_sources(platform PRIVATE process_watch_win.cpp)
+  target_sources(platform PRIVATE process_events_win.cpp process_start_win.cpp
+    process_watch_win.cpp)
   target_link_libraries(platform PRIVATE Qt6::Core)
 else()
   target_sources(platform PRIVATE process_watch_none_win.cpp)

@@ -6,7 +6,6 @@
 #include "instance/single_instance.h"
 #include "platform/platform.h"
 #include "platform/process_events.h"
-#include "settings/qt_settings_store.h"
 #include "ui/desktop.h"
 #include "ui/frmMain.h"
 
@@ -35,7 +34,7 @@ int hand_over(instance::SingleInstance& running, Desktop& desktop) {
 
 }  // namespace
 
-int run_window_program() {
+int run_window_program(modGeneral::SettingsStore& settings) {
   // No icon for the whole application: the editor is a tool window without
   // one, and the main window and the tray carry the program icon themselves.
   QApplication::setApplicationName(QStringLiteral("Kestrun"));
@@ -65,7 +64,6 @@ int run_window_program() {
 
   const auto drives = platform::make_drive_api();
   const auto launcher = platform::make_launcher();
-  QtSettingsStore settings;
   frmMain window(*drives, *launcher, settings, desktop);
   QObject::connect(&only, &instance::SingleInstance::show_requested, &window,
                    &frmMain::show_main_window);
