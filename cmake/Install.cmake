@@ -4,6 +4,8 @@ if(WIN32)
   # One folder, as Windows programs are installed: kestrun.exe with its DLLs
   # and plugins beside it (cmake/WindowsRuntime.cmake).
   install(TARGETS kestrun RUNTIME DESTINATION .)
+  install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+  install(FILES THIRD-PARTY.md DESTINATION .)
   return()
 endif()
 
@@ -46,3 +48,6 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kestrun-headless.service
         DESTINATION lib/systemd/user)
 
 install(FILES packaging/kestrun.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Debian's place for the licence: the machine-readable copyright file.
+configure_file(packaging/copyright.in ${CMAKE_CURRENT_BINARY_DIR}/copyright @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kestrun)

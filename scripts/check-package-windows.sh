@@ -7,11 +7,12 @@
 #   scripts/check-package-windows.sh BUILD_FOLDER
 set -euo pipefail
 build=$(realpath "$1")
+cd "$(dirname "$0")/.."
 installer=$(ls "$build"/Kestrun-*-win64.exe | head -n 1)
 zip=$(ls "$build"/Kestrun-*-win64.zip | head -n 1)
 
 # shellcheck source=/dev/null
-source "$(dirname "$0")/../tests/ui/xvfb_session.sh"
+source tests/ui/xvfb_session.sh
 unset QT_QPA_PLATFORM  # the Windows program picks its own
 export WINEPREFIX=$work/wine WINEDEBUG=-all LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
@@ -41,7 +42,7 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrun'
 wine "$installer" /S >/dev/null 2>&1 || fail "the installer failed"
 within 60 test -e "$program_files/Uninstall.exe" || fail "nothing installed in Program Files"
 for file in kestrun.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll \
-  libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll licenses/qt/LGPL-3.0-only.txt; do
+  libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll LICENSE.txt THIRD-PARTY.md licenses/qt/LGPL-3.0-only.txt; do
   [ -e "$program_files/$file" ] || fail "the installer did not install $file"
 done
 find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Kestrun.lnk' | grep -q . ||
@@ -50,8 +51,10 @@ wine reg query "$uninstall_key" /v UninstallString >/dev/null 2>&1 ||
   fail "no entry in Apps & features"
 echo "ok: installed silently with the Start menu shortcut and the uninstaller"
 
+# The version as the program shows it, from the one place it is written.
+shown=$(sed -n 's/^project(Kestrun VERSION \([0-9]*\)\.\([0-9]*\).*/\1.\2/p' CMakeLists.txt)
 version=$(wine "C:\\Program Files\\Kestrun\\kestrun.exe" --version 2>/dev/null | tr -d '\r')
-[ "$version" = "Kestrun 1.5" ] || fail "the installed kestrun.exe --version printed '$version'"
+[ "$version" = "Kestrun $shown" ] || fail "the installed kestrun.exe --version printed '$version'"
 echo "ok: the installed kestrun.exe --version prints '$version'"
 
 wine "C:\\Program Files\\Kestrun\\kestrun.exe" </dev/null >/dev/null 2>&1 &

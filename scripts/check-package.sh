@@ -11,9 +11,12 @@ sudo=()
 # --reinstall: a package of the same version from an earlier build may be installed.
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --reinstall "./$deb" >/dev/null
 
+# The version as the program shows it, from the one place it is written.
+shown=$(sed -n 's/^project(Kestrun VERSION \([0-9]*\)\.\([0-9]*\).*/\1.\2/p' CMakeLists.txt)
 version=$(kestrun --version)
-[ "$version" = "Kestrun 1.5" ] || { echo "kestrun --version printed '$version'"; exit 1; }
+[ "$version" = "Kestrun $shown" ] || { echo "kestrun --version printed '$version'"; exit 1; }
 desktop-file-validate /usr/share/applications/org.example.Kestrun.desktop
+grep -q "^License: MIT" /usr/share/doc/kestrun/copyright || { echo "the package does not name its licence"; exit 1; }
 appstreamcli validate --no-net /usr/share/metainfo/org.example.Kestrun.metainfo.xml
 man -l /usr/share/man/man1/kestrun.1 >/dev/null 2>&1 || true
 # The user service must be able to start: systemd checks, among other things,
