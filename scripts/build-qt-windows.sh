@@ -6,6 +6,8 @@
 #   KESTRUN_QT_WINDOWS  where Qt goes (default ~/.cache/kestrun/qt-VERSION-mingw64)
 #
 # A prefix built from the same version and options is reused as it stands.
+# With --fetch-only it only fetches and unpacks the source (the one step that
+# uses apt), so the build itself can run beside other apt users.
 set -euo pipefail
 
 host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
@@ -110,6 +112,7 @@ if [ ! -d src ]; then
   dpkg-source -x --no-check qt6-base_*.dsc src.new >/dev/null 2>&1
   mv src.new src
 fi
+[ "${1:-}" = --fetch-only ] && exit 0
 
 echo "Building Qt $qt_version for Windows into $prefix (about 40 minutes on 2 cores)" >&2
 rm -rf "$prefix"
