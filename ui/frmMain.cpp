@@ -73,7 +73,7 @@ void frmMain::connect_events() {
   connect(tray, &TrayIcon::left_button_down, this, &frmMain::tray_left_button_down);
   connect(tray, &TrayIcon::right_button_down, this, &frmMain::tray_right_button_down);
   connect(tray->mPopRestore, &QAction::triggered, this, &frmMain::mPopRestore_Click);
-  connect(tray->mPopRun, &QAction::triggered, this, [this] { mPopRun_Click(0); });
+  connect(tray->mPopRun, &QAction::triggered, this, &frmMain::mPopRun_Click);
   connect(tray->mPopNotify, &QAction::toggled, this, &frmMain::mPopNotify_Click);
   connect(tray->mPopExit, &QAction::triggered, this, &frmMain::mPopExit_Click);
   new QuitWatcher(&quitting_, this);
@@ -215,8 +215,8 @@ void frmMain::tray_right_button_down() {
 
 void frmMain::mPopRestore_Click() { restore_from_tray(); }
 
-void frmMain::mPopRun_Click(int index) {
-  const modGeneral::LaunchRequest& request = tray->run_tag(index);
+void frmMain::mPopRun_Click() {
+  const modGeneral::LaunchRequest& request = tray->run_tag();
   if (request.command.empty()) return;
   modGeneral::execute_logged(*context_, request);
 }

@@ -71,7 +71,7 @@ class frmMain : public QWidget, private modGeneral::EngineEvents {
   void tray_left_button_down();
   void tray_right_button_down();
   void mPopRestore_Click();
-  void mPopRun_Click(int index);
+  void mPopRun_Click();
   void mPopNotify_Click();
   void mPopExit_Click();
 
