@@ -1,12 +1,10 @@
 #include "ui/frmAdvanced.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 #include "ui/desktop.h"
@@ -218,13 +216,7 @@ void frmAdvanced::done(int result) {
 
 void frmAdvanced::lay_out() {
   setFixedSize(twips_size(11040, 7680));
-  if (parentWidget() == nullptr) {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-      QRect frame(QPoint(), size());
-      frame.moveCenter(screen->availableGeometry().center());
-      move(frame.topLeft());
-    }
-  }
+  if (parentWidget() == nullptr) centre_on_screen(this);
 
   Label8->setFont(layout_font(Face::verdana, 9.75));
   place(Label8, 120, 120, 2895, 255);

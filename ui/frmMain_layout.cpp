@@ -1,11 +1,9 @@
 // The main window's controls and where they stand.
 #include <QCheckBox>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 #include "ui/frmMain.h"
@@ -86,11 +84,7 @@ frmMain::frmMain(modGeneral::DriveApi& drives, modGeneral::Launcher& launcher,
 
 void frmMain::lay_out() {
   setFixedSize(twips_size(7350, 7185));
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(), size());
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  centre_on_screen(this);
 
   place(Label9, 120, 120, 2175, 255);
   cmdAction->setFont(layout_font(Face::verdana, 12, true));

@@ -30,6 +30,10 @@ void place(QWidget* widget, int left, int top, int width, int height);
 /// A window's client area given in twips.
 QSize twips_size(int width, int height);
 
+/// Moves `window` so that it stands in the middle of the primary screen's
+/// free area (the taskbars left out).
+void centre_on_screen(QWidget* window);
+
 /// The faces the layouts name. Where one is not installed, the closest that
 /// is takes its place: DejaVu Sans for the proportional faces, DejaVu Sans
 /// Mono for Courier New; `dialog` is the platform's own dialog face.

@@ -4,11 +4,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -134,6 +136,18 @@ class TestLayouts : public QObject {
 
     QCOMPARE(tab_walk(w, w.txtInterval, 5), QStringList({"txtInterval", "chkAuto", "cmdAction",
                                                          "cmdRegEx", "chkMin", "txtInterval"}));
+  }
+
+  void everyWindowOpensCentredOnTheScreen() {
+    MainWindowRig rig;
+    kestrun::ui::frmAdvanced editor(rig.window->context(), rig.desktop);
+    kestrun::ui::frmSplash splash(rig.window.get());
+    const QPoint middle = QGuiApplication::primaryScreen()->availableGeometry().center();
+    for (const QWidget* window : {static_cast<QWidget*>(rig.window.get()),
+                                  static_cast<QWidget*>(&editor), static_cast<QWidget*>(&splash)}) {
+      const QPoint off = QRect(window->pos(), window->size()).center() - middle;
+      QVERIFY2(off.manhattanLength() <= 1, qPrintable(window->objectName()));
+    }
   }
 
   void noCaptionIsCutOff() {
