@@ -11,6 +11,7 @@
 #include "ui/drive_rows.h"
 #include "ui/layout.h"
 #include "ui/rich_text_pane.h"
+#include "ui/write_setting.h"
 
 namespace kestrun::ui {
 namespace {
@@ -142,16 +143,13 @@ void frmAdvanced::refresh_drive_list() {
 }
 
 void frmAdvanced::cmdSave_Click() {
-  std::string reason;
-  if (context_.settings.write(modGeneral::kAdvanced, txtAdvanced->text(), &reason)) {
+  const auto failure = write_setting(context_.settings, modGeneral::kAdvanced, txtAdvanced->text());
+  if (!failure) {
     accept();
     return;
   }
   // Closing now would throw the user's script away with the window.
-  desktop_.show_message(this,
-                        QStringLiteral("Unable to save the setting 'Advanced': %1")
-                            .arg(QString::fromStdString(reason)),
-                        QStringLiteral("Kestrun"), true);
+  desktop_.show_message(this, *failure, QStringLiteral("Kestrun"), true);
 }
 
 void frmAdvanced::cmdCancel_Click() { reject(); }

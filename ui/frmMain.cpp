@@ -18,6 +18,7 @@
 #include "ui/rich_text_pane.h"
 #include "ui/tray_icon.h"
 #include "ui/web_links.h"
+#include "ui/write_setting.h"
 
 namespace kestrun::ui {
 namespace {
@@ -260,13 +261,9 @@ void frmMain::mPopExit_Click() {
 bool frmMain::store(const modGeneral::SettingKey& key, const QString& value) {
   // The message box takes the focus, which would store the interval again.
   if (reporting_store_failure_) return false;
-  std::string reason;
-  if (settings_.write(key, value.toStdString(), &reason)) return true;
-  report_store_failure(
-      QStringLiteral("Unable to save the setting '%1': %2")
-          .arg(QString::fromUtf8(key.name.data(), static_cast<qsizetype>(key.name.size())),
-               QString::fromStdString(reason)));
-  return false;
+  const auto failure = write_setting(settings_, key, value.toStdString());
+  if (failure) report_store_failure(*failure);
+  return !failure;
 }
 
 void frmMain::report_store_failure(const QString& text) {
