@@ -126,11 +126,7 @@ void frmMain::cmdAction_Click() {
   if (cmdAction->text() == QStringLiteral("Start")) {
     cmdAction->setText(QStringLiteral("Stop"));
     timTimer->start();
-    poll_clock_.reset();
-    modGeneral::log_replace(*txtOutput, modGeneral::kStartedLine);
-    log_interval_note();
-    context_->last_drive_snapshot.clear();
-    modGeneral::run_detection(*context_, Mode::poll);
+    start_polling(*context_, poll_clock_, txtInterval->text().toStdString());
   } else {
     cmdAction->setText(QStringLiteral("Start"));
     timTimer->stop();
