@@ -123,7 +123,8 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::cmdAction_Click() {
-  if (cmdAction->text() == QStringLiteral("Start")) {
+  polling_ = !polling_;
+  if (polling_) {
     cmdAction->setText(QStringLiteral("Stop"));
     timTimer->start();
     start_polling(*context_, poll_clock_, txtInterval->text().toStdString());

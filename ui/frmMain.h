@@ -101,6 +101,7 @@ class frmMain : public QWidget, private modGeneral::EngineEvents {
   Desktop& desktop_;
   std::unique_ptr<modGeneral::Context> context_;
   PollClock poll_clock_;
+  bool polling_ = false;  // cmdAction's caption shows it: "Stop" while polling
   bool quitting_ = false;
   bool loaded_ = false;
   bool show_when_loaded_ = false;

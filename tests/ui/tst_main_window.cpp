@@ -138,6 +138,22 @@ class TestMainWindow : public QObject {
     QCOMPARE(rig.launcher.launched.size(), 2u);
   }
 
+  // Some desktops put a mnemonic into every button's caption ("&Start"):
+  // what the button reads must not turn Start into Stop.
+  void startAndStopFollowThePollingStateWhateverTheCaptionReads() {
+    MainWindowRig rig;
+    rig.load();
+    auto& w = *rig.window;
+    w.cmdAction->setText("&Start");
+    w.cmdAction_Click();
+    QVERIFY(w.timTimer->isActive());
+    QCOMPARE(rig.log(), "Started...\r\n");
+    w.cmdAction->setText("&Stop");
+    w.cmdAction_Click();
+    QVERIFY(!w.timTimer->isActive());
+    QCOMPARE(w.cmdAction->text(), "Start");
+  }
+
   void theClockCountsDownAndPollsAtTheInterval() {
     MainWindowRig rig;
     rig.store(kAdvanced, kPenScript);  // an empty script ends a pass before any listing
