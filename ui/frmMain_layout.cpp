@@ -45,32 +45,35 @@ frmMain::frmMain(modGeneral::DriveApi& drives, modGeneral::Launcher& launcher,
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      Label9(heading(this, QStringLiteral("Main Settings"), "Label9")),
-      cmdAction(named(new QPushButton(QStringLiteral("Start"), this), "cmdAction")),
-      chkAuto(
-          named(new QCheckBox(QStringLiteral("Start timer when app starts?"), this), "chkAuto")),
-      Label3(named(new QLabel(QStringLiteral("Poll Interval (sec):"), this), "Label3")),
-      txtInterval(named(new QLineEdit(QStringLiteral("60"), this), "txtInterval")),
-      chkMin(named(new QCheckBox(QStringLiteral("Minimise on automatic start?"), this), "chkMin")),
-      Label7(heading(this, QStringLiteral("Configuration"), "Label7")),
-      Label11(named(new QLabel(QStringLiteral("Edit the list of USB volume labels you're polling "
+      frmMainControls{
+          .Label9 = heading(this, QStringLiteral("Main Settings"), "Label9"),
+          .cmdAction = named(new QPushButton(QStringLiteral("Start"), this), "cmdAction"),
+          .chkAuto =
+              named(new QCheckBox(QStringLiteral("Start timer when app starts?"), this), "chkAuto"),
+          .Label3 = named(new QLabel(QStringLiteral("Poll Interval (sec):"), this), "Label3"),
+          .txtInterval = named(new QLineEdit(QStringLiteral("60"), this), "txtInterval"),
+          .chkMin =
+              named(new QCheckBox(QStringLiteral("Minimise on automatic start?"), this), "chkMin"),
+          .Label7 = heading(this, QStringLiteral("Configuration"), "Label7"),
+          .Label11 =
+              named(new QLabel(QStringLiteral("Edit the list of USB volume labels you're polling "
                                               "for, and the script/application you'd like to "
                                               "execute when the USB drive is connected."),
                                this),
-                    "Label11")),
-      txtAdvanced(view_pane(this, "txtAdvanced")),
-      cmdRegEx(named(new QPushButton(QStringLiteral("..."), this), "cmdRegEx")),
-      Line1(named(new QFrame(this), "Line1")),
-      Label12(heading(this, QStringLiteral("Action Log"), "Label12")),
-      lblTimer(named(new QLabel(this), "lblTimer")),
-      txtOutput(view_pane(this, "txtOutput")),
-      Label4(credit_label(new QLabel(this),
-                          QStringLiteral("Kestrun runs your commands when your drives arrive."),
-                          "Label4")),
-      Image1(named(new LinkLabel(this), "Image1")),
-      Label6(credit_label(new LinkLabel(this), home_page_caption(), "Label6")),
-      timTimer(named(new QTimer(this), "timTimer")),
-      tray(named(new TrayIcon(program_icon(), this), "tray")),
+                    "Label11"),
+          .txtAdvanced = view_pane(this, "txtAdvanced"),
+          .cmdRegEx = named(new QPushButton(QStringLiteral("..."), this), "cmdRegEx"),
+          .Line1 = named(new QFrame(this), "Line1"),
+          .Label12 = heading(this, QStringLiteral("Action Log"), "Label12"),
+          .lblTimer = named(new QLabel(this), "lblTimer"),
+          .txtOutput = view_pane(this, "txtOutput"),
+          .Label4 = credit_label(
+              new QLabel(this),
+              QStringLiteral("Kestrun runs your commands when your drives arrive."), "Label4"),
+          .Image1 = named(new LinkLabel(this), "Image1"),
+          .Label6 = credit_label(new LinkLabel(this), home_page_caption(), "Label6"),
+          .timTimer = named(new QTimer(this), "timTimer"),
+          .tray = named(new TrayIcon(program_icon(), this), "tray")},
       settings_(settings),
       desktop_(desktop),
       context_(new modGeneral::Context{drives, launcher, settings, *txtOutput, *tray, {}}) {
