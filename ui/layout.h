@@ -62,6 +62,21 @@ Widget* named(Widget* widget, const char* name) {
   return widget;
 }
 
+/// Where a control stands in its layout table, in twips.
+struct Twips {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+};
+
+/// Gives `widget` its control name and puts it at its place, and returns it.
+template <typename Widget>
+Widget* named(Widget* widget, const char* name, const Twips& at) {
+  place(named(widget, name), at.left, at.top, at.width, at.height);
+  return widget;
+}
+
 /// Sets one colour of `widget`'s palette.
 void set_colour(QWidget* widget, QPalette::ColorRole role, const QColor& colour);
 
