@@ -22,11 +22,9 @@ Headless::Headless(Services& services, std::string interval_text, std::FILE* out
 Headless::~Headless() { context_.launcher.on_finished({}); }
 
 void Headless::start() {
-  clock_.reset();
-  modGeneral::log_replace(log_, modGeneral::kStartedLine);
-  context_.last_drive_snapshot.clear();
   timer_.start();
-  poll();
+  start_polling(context_, clock_, interval_text_);
+  report_store_problem();
 }
 
 void Headless::tick() {
@@ -35,6 +33,10 @@ void Headless::tick() {
 
 void Headless::poll() {
   modGeneral::run_detection(context_, modGeneral::Mode::poll);
+  report_store_problem();
+}
+
+void Headless::report_store_problem() {
   const auto problem = context_.settings.problem();
   if (problem && problem.message != store_problem_) {
     std::fprintf(err_, "kestrun: %s\n", problem.message.c_str());

@@ -39,6 +39,8 @@ class Headless : public QObject {
     void set_tag(const modGeneral::LaunchRequest&) override {}
   };
 
+  void report_store_problem();
+
   std::string interval_text_;
   StreamPane log_;
   NoRunItem run_item_;

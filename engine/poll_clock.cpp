@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/modGeneral.h"
 #include "engine/printable.h"
 
 namespace kestrun {
@@ -57,6 +58,15 @@ std::string PollClock::note_interval(std::string_view interval_text) {
   told_ = std::string(interval_text);
   return "Interval '" + escape_controls(interval_text) +
          "' is not a number: no poll pass runs until it is a positive number of seconds";
+}
+
+void start_polling(modGeneral::Context& context, PollClock& clock, std::string_view interval_text) {
+  clock.reset();
+  modGeneral::log_replace(context.action_log, modGeneral::kStartedLine);
+  const std::string note = clock.note_interval(interval_text);
+  if (!note.empty()) modGeneral::log_append(context.action_log, note);
+  context.last_drive_snapshot.clear();
+  modGeneral::run_detection(context, modGeneral::Mode::poll);
 }
 
 }  // namespace kestrun

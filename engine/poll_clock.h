@@ -6,6 +6,10 @@
 #include <string>
 #include <string_view>
 
+namespace modGeneral {
+struct Context;
+}
+
 namespace kestrun {
 
 /// The interval text as seconds: a decimal number, spaces allowed around it.
@@ -47,5 +51,11 @@ class PollClock {
   std::int32_t tick_count_ = 0;
   std::optional<std::string> told_;  // the non-number last told
 };
+
+/// Start, whatever starts it: the clock from zero, the action log down to
+/// "Started..." (and the note for an interval that is not a number), the last
+/// snapshot forgotten, and a poll pass at once that therefore acts on every
+/// matching drive present.
+void start_polling(modGeneral::Context& context, PollClock& clock, std::string_view interval_text);
 
 }  // namespace kestrun

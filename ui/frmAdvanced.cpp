@@ -1,38 +1,37 @@
 #include "ui/frmAdvanced.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 #include "ui/desktop.h"
 #include "ui/drive_rows.h"
 #include "ui/layout.h"
 #include "ui/rich_text_pane.h"
+#include "ui/write_setting.h"
 
 namespace kestrun::ui {
 namespace {
 
-QLabel* dark_red_label(QWidget* parent, const QString& text, const char* name) {
-  auto* label = named(new QLabel(text, parent), name);
+QLabel* dark_red_label(QWidget* parent, const QString& text, const char* name, const Twips& at) {
+  auto* label = named(new QLabel(text, parent), name, at);
   set_colour(label, QPalette::WindowText, kDarkRed);
   label->setWordWrap(true);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   return label;
 }
 
-QLabel* example_line(QWidget* parent, const QString& text, const char* name) {
-  QLabel* label = dark_red_label(parent, text, name);
+QLabel* example_line(QWidget* parent, const QString& text, const char* name, const Twips& at) {
+  QLabel* label = dark_red_label(parent, text, name, at);
   label->setFont(layout_font(Face::courier, 8.25));
   return label;
 }
 
-QPushButton* button(QWidget* parent, const QString& caption, const char* name) {
-  auto* push = named(new QPushButton(caption, parent), name);
+QPushButton* button(QWidget* parent, const QString& caption, const char* name, const Twips& at) {
+  auto* push = named(new QPushButton(caption, parent), name, at);
   push->setAutoDefault(false);
   return push;
 }
@@ -64,7 +63,8 @@ std::size_t byte_offset(const std::string& text, std::size_t position) {
 frmAdvanced::frmAdvanced(modGeneral::Context& context, Desktop& desktop, QWidget* owner)
     : QDialog(owner,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      Label8(named(new QLabel(QStringLiteral("Kestrun Script"), this), "Label8")),
+      Label8(named(new QLabel(QStringLiteral("Kestrun Script"), this), "Label8",
+                   {120, 120, 2895, 255})),
       Label11(dark_red_label(
           this,
           QStringLiteral(
@@ -73,27 +73,32 @@ frmAdvanced::frmAdvanced(modGeneral::Context& context, Desktop& desktop, QWidget
               "application. %1 will be replaced by the drive letter, e.g. 'c:\\'. %2 will be "
               "replaced by the volume label. %3 will be replaced with the drive letter alone, "
               "e.g. 'c'."),
-          "Label11")),
-      Label4(dark_red_label(this, QStringLiteral("e.g."), "Label4")),
-      Label1(example_line(this, QStringLiteral("label:My USB Pen Drive"), "Label1")),
-      Label3(example_line(
-          this, QStringLiteral("exec:wscript \"c:\\something\\whatever.vbs\" \"%1\""), "Label3")),
-      Label6(example_line(this, QStringLiteral("label:Second Pen Drive"), "Label6")),
+          "Label11", {120, 480, 10215, 615})),
+      Label4(dark_red_label(this, QStringLiteral("e.g."), "Label4", {120, 1200, 855, 255})),
+      Label1(example_line(this, QStringLiteral("label:My USB Pen Drive"), "Label1",
+                          {600, 1200, 4695, 255})),
+      Label3(example_line(this,
+                          QStringLiteral("exec:wscript \"c:\\something\\whatever.vbs\" \"%1\""),
+                          "Label3", {600, 1440, 5175, 255})),
+      Label6(example_line(this, QStringLiteral("label:Second Pen Drive"), "Label6",
+                          {600, 1800, 4695, 255})),
       Label5(example_line(this, QStringLiteral("exec:wscript \"c:\\someother\\script.vbs\" \"%1\""),
-                          "Label5")),
+                          "Label5", {600, 2040, 4695, 255})),
       Label9(example_line(this, QStringLiteral("menurun:wscript \"c:\\OPTIONALscript.vbs\" \"%3\""),
-                          "Label9")),
-      Label7(example_line(this, QStringLiteral("ignore:d:\\,e:\\,g:\\"), "Label7")),
+                          "Label9", {600, 2280, 4695, 255})),
+      Label7(example_line(this, QStringLiteral("ignore:d:\\,e:\\,g:\\"), "Label7",
+                          {600, 2640, 4695, 255})),
       Label2(dark_red_label(
-          this, QStringLiteral("Double-click to paste a volume label into the editor..."),
-          "Label2")),
-      lstDrives(named(new QListWidget(this), "lstDrives")),
+          this, QStringLiteral("Double-click to paste a volume label into the editor..."), "Label2",
+          {8520, 1200, 2415, 375})),
+      lstDrives(named(new QListWidget(this), "lstDrives", {8520, 1680, 2415, 810})),
       txtAdvanced(editor_pane(this, "txtAdvanced")),
       txtLog(editor_pane(this, "txtLog")),
-      chkValidate(button(this, QStringLiteral("Validate"), "chkValidate")),
-      cmdValidationLog(button(this, QStringLiteral("Close Validation Log"), "cmdValidationLog")),
-      cmdSave(button(this, QStringLiteral("Save"), "cmdSave")),
-      cmdCancel(button(this, QStringLiteral("Discard"), "cmdCancel")),
+      chkValidate(button(this, QStringLiteral("Validate"), "chkValidate", {120, 7200, 1215, 375})),
+      cmdValidationLog(button(this, QStringLiteral("Close Validation Log"), "cmdValidationLog",
+                              {1440, 7200, 1695, 375})),
+      cmdSave(button(this, QStringLiteral("Save"), "cmdSave", {8520, 7200, 1215, 375})),
+      cmdCancel(button(this, QStringLiteral("Discard"), "cmdCancel", {9840, 7200, 1095, 375})),
       timPoll(named(new QTimer(this), "timPoll")),
       context_(context),
       desktop_(desktop),
@@ -144,16 +149,13 @@ void frmAdvanced::refresh_drive_list() {
 }
 
 void frmAdvanced::cmdSave_Click() {
-  std::string reason;
-  if (context_.settings.write(modGeneral::kAdvanced, txtAdvanced->text(), &reason)) {
+  const auto failure = write_setting(context_.settings, modGeneral::kAdvanced, txtAdvanced->text());
+  if (!failure) {
     accept();
     return;
   }
   // Closing now would throw the user's script away with the window.
-  desktop_.show_message(this,
-                        QStringLiteral("Unable to save the setting 'Advanced': %1")
-                            .arg(QString::fromStdString(reason)),
-                        QStringLiteral("Kestrun"), true);
+  desktop_.show_message(this, *failure, QStringLiteral("Kestrun"), true);
 }
 
 void frmAdvanced::cmdCancel_Click() { reject(); }
@@ -218,39 +220,17 @@ void frmAdvanced::done(int result) {
 
 void frmAdvanced::lay_out() {
   setFixedSize(twips_size(11040, 7680));
-  if (parentWidget() == nullptr) {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-      QRect frame(QPoint(), size());
-      frame.moveCenter(screen->availableGeometry().center());
-      move(frame.topLeft());
-    }
-  }
+  if (parentWidget() == nullptr) centre_on_screen(this);
 
   Label8->setFont(layout_font(Face::verdana, 9.75));
-  place(Label8, 120, 120, 2895, 255);
-  place(Label11, 120, 480, 10215, 615);
-  place(Label4, 120, 1200, 855, 255);
-  place(Label1, 600, 1200, 4695, 255);
-  place(Label3, 600, 1440, 5175, 255);
-  place(Label6, 600, 1800, 4695, 255);
-  place(Label5, 600, 2040, 4695, 255);
-  place(Label9, 600, 2280, 4695, 255);
   Label9->setToolTip(QStringLiteral(
       "When the device is inserted this option will appear on the system tray's menu."));
-  place(Label7, 600, 2640, 4695, 255);
   Label7->setToolTip(QStringLiteral("Ignore certain drive letters"));
-  place(Label2, 8520, 1200, 2415, 375);
-  place(lstDrives, 8520, 1680, 2415, 810);
 
   txtAdvanced->setFont(layout_font(Face::courier, 8.25));
   place(txtAdvanced, advanced_span_.left, kPaneTop, advanced_span_.width, kPaneHeight);
   txtLog->setFont(layout_font(Face::verdana, 8.25));
   place(txtLog, log_span_.left, kPaneTop, log_span_.width, kPaneHeight);
-
-  place(chkValidate, 120, 7200, 1215, 375);
-  place(cmdValidationLog, 1440, 7200, 1695, 375);
-  place(cmdSave, 8520, 7200, 1215, 375);
-  place(cmdCancel, 9840, 7200, 1095, 375);
 
   fit_captions(this);
 

@@ -35,7 +35,6 @@ class frmAdvanced : public QDialog {
     int width = 0;
   };
   Span txtAdvanced_span() const { return advanced_span_; }
-  Span txtLog_span() const { return log_span_; }
 
   QLabel* const Label8;
   QLabel* const Label11;

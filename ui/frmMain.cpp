@@ -18,6 +18,7 @@
 #include "ui/rich_text_pane.h"
 #include "ui/tray_icon.h"
 #include "ui/web_links.h"
+#include "ui/write_setting.h"
 
 namespace kestrun::ui {
 namespace {
@@ -73,7 +74,7 @@ void frmMain::connect_events() {
   connect(tray, &TrayIcon::left_button_down, this, &frmMain::tray_left_button_down);
   connect(tray, &TrayIcon::right_button_down, this, &frmMain::tray_right_button_down);
   connect(tray->mPopRestore, &QAction::triggered, this, &frmMain::mPopRestore_Click);
-  connect(tray->mPopRun, &QAction::triggered, this, [this] { mPopRun_Click(0); });
+  connect(tray->mPopRun, &QAction::triggered, this, &frmMain::mPopRun_Click);
   connect(tray->mPopNotify, &QAction::toggled, this, &frmMain::mPopNotify_Click);
   connect(tray->mPopExit, &QAction::triggered, this, &frmMain::mPopExit_Click);
   new QuitWatcher(&quitting_, this);
@@ -122,14 +123,11 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::cmdAction_Click() {
-  if (cmdAction->text() == QStringLiteral("Start")) {
+  polling_ = !polling_;
+  if (polling_) {
     cmdAction->setText(QStringLiteral("Stop"));
     timTimer->start();
-    poll_clock_.reset();
-    modGeneral::log_replace(*txtOutput, modGeneral::kStartedLine);
-    log_interval_note();
-    context_->last_drive_snapshot.clear();
-    modGeneral::run_detection(*context_, Mode::poll);
+    start_polling(*context_, poll_clock_, txtInterval->text().toStdString());
   } else {
     cmdAction->setText(QStringLiteral("Start"));
     timTimer->stop();
@@ -215,8 +213,8 @@ void frmMain::tray_right_button_down() {
 
 void frmMain::mPopRestore_Click() { restore_from_tray(); }
 
-void frmMain::mPopRun_Click(int index) {
-  const modGeneral::LaunchRequest& request = tray->run_tag(index);
+void frmMain::mPopRun_Click() {
+  const modGeneral::LaunchRequest& request = tray->run_tag();
   if (request.command.empty()) return;
   modGeneral::execute_logged(*context_, request);
 }
@@ -260,13 +258,9 @@ void frmMain::mPopExit_Click() {
 bool frmMain::store(const modGeneral::SettingKey& key, const QString& value) {
   // The message box takes the focus, which would store the interval again.
   if (reporting_store_failure_) return false;
-  std::string reason;
-  if (settings_.write(key, value.toStdString(), &reason)) return true;
-  report_store_failure(
-      QStringLiteral("Unable to save the setting '%1': %2")
-          .arg(QString::fromUtf8(key.name.data(), static_cast<qsizetype>(key.name.size())),
-               QString::fromStdString(reason)));
-  return false;
+  const auto failure = write_setting(settings_, key, value.toStdString());
+  if (failure) report_store_failure(*failure);
+  return !failure;
 }
 
 void frmMain::report_store_failure(const QString& text) {

@@ -15,6 +15,10 @@ class QLineEdit;
 class QPushButton;
 class QTimer;
 
+namespace kestrun::testing {
+struct MainWindowRig;
+}
+
 namespace kestrun::ui {
 
 class Desktop;
@@ -22,15 +26,8 @@ class LinkLabel;
 class RichTextPane;
 class TrayIcon;
 
-class frmMain : public QWidget, private modGeneral::EngineEvents {
-  Q_OBJECT
-
- public:
-  frmMain(modGeneral::DriveApi& drives, modGeneral::Launcher& launcher,
-          modGeneral::SettingsStore& settings, Desktop& desktop, QWidget* parent = nullptr);
-  ~frmMain() override;
-
-  // Controls, as the layout names them.
+/// The main window's controls, as the layout names them.
+struct frmMainControls {
   QLabel* const Label9;
   QPushButton* const cmdAction;
   QCheckBox* const chkAuto;
@@ -50,6 +47,15 @@ class frmMain : public QWidget, private modGeneral::EngineEvents {
   LinkLabel* const Label6;
   QTimer* const timTimer;
   TrayIcon* const tray;
+};
+
+class frmMain : public QWidget, private modGeneral::EngineEvents, private frmMainControls {
+  Q_OBJECT
+
+ public:
+  frmMain(modGeneral::DriveApi& drives, modGeneral::Launcher& launcher,
+          modGeneral::SettingsStore& settings, Desktop& desktop, QWidget* parent = nullptr);
+  ~frmMain() override;
 
   /// The start-up sequence: splash, settings, automatic Start, show,
   /// minimise to the tray.
@@ -71,7 +77,7 @@ class frmMain : public QWidget, private modGeneral::EngineEvents {
   void tray_left_button_down();
   void tray_right_button_down();
   void mPopRestore_Click();
-  void mPopRun_Click(int index);
+  void mPopRun_Click();
   void mPopNotify_Click();
   void mPopExit_Click();
 
@@ -84,6 +90,9 @@ class frmMain : public QWidget, private modGeneral::EngineEvents {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The controls are the window's own business; the tests look at them.
+  friend struct testing::MainWindowRig;
+
   void lay_out();
   void connect_events();
   bool store(const modGeneral::SettingKey& key, const QString& value);
@@ -101,6 +110,7 @@ class frmMain : public QWidget, private modGeneral::EngineEvents {
   Desktop& desktop_;
   std::unique_ptr<modGeneral::Context> context_;
   PollClock poll_clock_;
+  bool polling_ = false;  // cmdAction's caption shows it: "Stop" while polling
   bool quitting_ = false;
   bool loaded_ = false;
   bool show_when_loaded_ = false;

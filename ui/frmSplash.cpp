@@ -1,10 +1,8 @@
 #include "ui/frmSplash.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
-#include <QScreen>
 #include <QTimer>
 
 #include "engine/version.h"
@@ -61,11 +59,7 @@ frmSplash::frmSplash(QWidget* owner)
   timTimer1->setInterval(2500);
   connect(timTimer1, &QTimer::timeout, this, &frmSplash::timTimer1_Timer);
 
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(), size());
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  centre_on_screen(this);
   Form_Load();
 }
 

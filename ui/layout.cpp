@@ -2,8 +2,10 @@
 
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QWidget>
 
 namespace kestrun::ui {
@@ -38,6 +40,14 @@ void place(QWidget* widget, int left, int top, int width, int height) {
 }
 
 QSize twips_size(int width, int height) { return {pixels(width), pixels(height)}; }
+
+void centre_on_screen(QWidget* window) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  QRect frame(QPoint(), window->size());
+  frame.moveCenter(screen->availableGeometry().center());
+  window->move(frame.topLeft());
+}
 
 QFont layout_font(Face face, qreal points, bool bold) {
   QFont font(family_of(face));

@@ -30,6 +30,10 @@ void place(QWidget* widget, int left, int top, int width, int height);
 /// A window's client area given in twips.
 QSize twips_size(int width, int height);
 
+/// Moves `window` so that it stands in the middle of the primary screen's
+/// free area (the taskbars left out).
+void centre_on_screen(QWidget* window);
+
 /// The faces the layouts name. Where one is not installed, the closest that
 /// is takes its place: DejaVu Sans for the proportional faces, DejaVu Sans
 /// Mono for Courier New; `dialog` is the platform's own dialog face.
@@ -55,6 +59,21 @@ inline const QColor kDarkRed{64, 0, 0};
 template <typename Widget>
 Widget* named(Widget* widget, const char* name) {
   widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+/// Where a control stands in its layout table, in twips.
+struct Twips {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+};
+
+/// Gives `widget` its control name and puts it at its place, and returns it.
+template <typename Widget>
+Widget* named(Widget* widget, const char* name, const Twips& at) {
+  place(named(widget, name), at.left, at.top, at.width, at.height);
   return widget;
 }
 

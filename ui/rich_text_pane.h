@@ -28,7 +28,6 @@ class RichTextPane : public QPlainTextEdit, public modGeneral::TextPane {
   /// Throws every key away, so the pane cannot be edited from the keyboard;
   /// nor with the mouse, which makes it read-only as well.
   void set_discard_keys(bool discard);
-  bool discards_keys() const { return discard_keys_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

@@ -49,11 +49,6 @@ void TrayIcon::set_caption(const std::string& caption) {
 
 void TrayIcon::set_tag(const modGeneral::LaunchRequest& tag) { run_tag_ = tag; }
 
-const modGeneral::LaunchRequest& TrayIcon::run_tag(int index) const {
-  static const modGeneral::LaunchRequest none;
-  return index == 0 ? run_tag_ : none;
-}
-
 void TrayIcon::add(const QString& tip) {
   icon_->setToolTip(tip.left(kTipLength));
   icon_->show();

@@ -34,9 +34,8 @@ class TrayIcon : public QObject, public modGeneral::RunItem {
 
   void set_caption(const std::string& caption) override;
   void set_tag(const modGeneral::LaunchRequest& tag) override;
-  const std::string& run_caption() const { return run_caption_; }
-  /// The command of the run item at `index`; only index 0 exists.
-  const modGeneral::LaunchRequest& run_tag(int index) const;
+  /// The command of the run item.
+  const modGeneral::LaunchRequest& run_tag() const { return run_tag_; }
 
   /// Puts the icon in the tray with `tip`, cut to what a tray tip holds.
   void add(const QString& tip);

@@ -46,9 +46,11 @@ QString balloon_text() {
 // Reports each change of the window's visibility, of the tray icon and of a
 // notification balloon.
 void report_changes(kestrun::ui::frmMain& window) {
+  // The window keeps its tray to itself; the layout's name finds it.
+  const auto* tray = window.findChild<kestrun::ui::TrayIcon*>(QStringLiteral("tray"));
   auto* poll = new QTimer(&window);
   QObject::connect(poll, &QTimer::timeout, &window,
-                   [&window, shown = -1, added = -1, balloon = QString()]() mutable {
+                   [&window, tray, shown = -1, added = -1, balloon = QString()]() mutable {
                      if (const auto now = balloon_text(); now != balloon) {
                        balloon = now;
                        if (!balloon.isEmpty()) say("balloon: " + balloon);
@@ -57,16 +59,16 @@ void report_changes(kestrun::ui::frmMain& window) {
                        shown = window.isVisible();
                        say(shown ? "window: shown" : "window: hidden");
                      }
-                     if (window.tray->is_added() != added) {
-                       added = window.tray->is_added();
+                     if (tray->is_added() != added) {
+                       added = tray->is_added();
                        say(added ? "tray: added" : "tray: removed");
                      }
                    });
   poll->start(50);
 
-  QObject::connect(window.tray->mPopupSys, &QMenu::aboutToShow, &window, [&window] {
+  QObject::connect(tray->mPopupSys, &QMenu::aboutToShow, &window, [tray] {
     QStringList items;
-    for (const QAction* action : window.tray->mPopupSys->actions()) {
+    for (const QAction* action : tray->mPopupSys->actions()) {
       if (action->isVisible()) items << (action->isSeparator() ? QString("-") : action->text());
     }
     say("menu: " + items.join('|'));

@@ -468,6 +468,7 @@ class TestEditor : public QObject {
     rig.machine.plug("E:\\", "PEN");
     rig.load();
     auto& w = *rig.window;
+    auto& c = rig.controls;
     const std::string typed = "label:PEN\r\nexec:backup %1";
     bool seen = false;
     when_modal_shown([&](QWidget* modal) {
@@ -497,7 +498,7 @@ class TestEditor : public QObject {
     QVERIFY(rig.desktop.messages.empty());
     const std::string expected = stored ? typed : "label:OLD\r\nexec:old\r\n";
     QCOMPARE(rig.stored(kAdvanced), expected);
-    QCOMPARE(w.txtAdvanced->text(), expected);
+    QCOMPARE(c.txtAdvanced->text(), expected);
 
     // The next pass runs the stored script.
     w.cmdAction_Click();
@@ -537,7 +538,7 @@ class TestEditor : public QObject {
     rig.window->cmdRegEx_Click();
     QVERIFY(seen);
     QCOMPARE(rig.stored(kAdvanced), "label:OLD\r\n");
-    QCOMPARE(rig.window->txtAdvanced->text(), "label:OLD\r\n");
+    QCOMPARE(rig.controls.txtAdvanced->text(), "label:OLD\r\n");
   }
 };
 

@@ -4,11 +4,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -75,6 +77,7 @@ class TestLayouts : public QObject {
   void theMainWindowMatchesItsTable() {
     MainWindowRig rig;
     auto& w = *rig.window;
+    auto& c = rig.controls;
     QCOMPARE(w.size(), QSize(490, 479));
     QCOMPARE(w.minimumSize(), w.maximumSize());
     QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
@@ -101,39 +104,51 @@ class TestLayouts : public QObject {
                      {"Label4", 120, 6360, 6015, 255},
                      {"Image1", 6240, 6480, 930, 465},
                      {"Label6", 2040, 6840, 2295, 255}});
-    QCOMPARE(w.Line1->geometry(), QRect(8, 232, 473, 1));
+    QCOMPARE(c.Line1->geometry(), QRect(8, 232, 473, 1));
 
-    QCOMPARE(w.cmdAction->text(), "Start");
-    QCOMPARE(w.chkAuto->text(), "Start timer when app starts?");
-    QCOMPARE(w.chkMin->text(), "Minimise on automatic start?");
-    QCOMPARE(w.Label3->text(), "Poll Interval (sec):");
-    QCOMPARE(w.txtInterval->text(), "60");
-    QCOMPARE(w.cmdRegEx->text(), "...");
-    QCOMPARE(w.cmdRegEx->toolTip(), "Edit script");
-    for (const QCheckBox* box : {w.chkAuto, w.chkMin})
+    QCOMPARE(c.cmdAction->text(), "Start");
+    QCOMPARE(c.chkAuto->text(), "Start timer when app starts?");
+    QCOMPARE(c.chkMin->text(), "Minimise on automatic start?");
+    QCOMPARE(c.Label3->text(), "Poll Interval (sec):");
+    QCOMPARE(c.txtInterval->text(), "60");
+    QCOMPARE(c.cmdRegEx->text(), "...");
+    QCOMPARE(c.cmdRegEx->toolTip(), "Edit script");
+    for (const QCheckBox* box : {c.chkAuto, c.chkMin})
       QVERIFY(box->sizeHint().width() <= box->width());
 
-    for (const QWidget* heading : {w.Label9, w.Label7, w.Label12})
+    for (const QWidget* heading : {c.Label9, c.Label7, c.Label12})
       check_font(heading, kVerdana, 9.75);
-    check_font(w.cmdAction, kVerdana, 12, true);
-    check_font(w.txtAdvanced, kCourier, 8.25);
-    check_font(w.Label4, kTrebuchet, 8.25, true);
-    check_font(w.Label6, kTrebuchet, 8.25, true);
-    QCOMPARE(w.txtOutput->font().pointSizeF(), 8.25);
-    QCOMPARE(w.Label11->palette().color(QPalette::WindowText), kDarkRed);
-    QCOMPARE(w.txtAdvanced->palette().color(QPalette::Base), QColor(224, 224, 224));
-    QVERIFY(w.Label11->wordWrap());
-    QVERIFY(w.lblTimer->alignment() & Qt::AlignRight);
-    QVERIFY(w.Label4->alignment() & Qt::AlignHCenter);
-    QCOMPARE(w.txtOutput->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    QCOMPARE(w.txtOutput->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    QCOMPARE(w.txtAdvanced->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    QCOMPARE(w.Image1->pixmap().size(), QSize(62, 31));
-    QCOMPARE(w.timTimer->interval(), 1000);
-    QVERIFY(!w.timTimer->isActive());
+    check_font(c.cmdAction, kVerdana, 12, true);
+    check_font(c.txtAdvanced, kCourier, 8.25);
+    check_font(c.Label4, kTrebuchet, 8.25, true);
+    check_font(c.Label6, kTrebuchet, 8.25, true);
+    QCOMPARE(c.txtOutput->font().pointSizeF(), 8.25);
+    QCOMPARE(c.Label11->palette().color(QPalette::WindowText), kDarkRed);
+    QCOMPARE(c.txtAdvanced->palette().color(QPalette::Base), QColor(224, 224, 224));
+    QVERIFY(c.Label11->wordWrap());
+    QVERIFY(c.lblTimer->alignment() & Qt::AlignRight);
+    QVERIFY(c.Label4->alignment() & Qt::AlignHCenter);
+    QCOMPARE(c.txtOutput->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(c.txtOutput->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(c.txtAdvanced->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(c.Image1->pixmap().size(), QSize(62, 31));
+    QCOMPARE(c.timTimer->interval(), 1000);
+    QVERIFY(!c.timTimer->isActive());
 
-    QCOMPARE(tab_walk(w, w.txtInterval, 5), QStringList({"txtInterval", "chkAuto", "cmdAction",
+    QCOMPARE(tab_walk(w, c.txtInterval, 5), QStringList({"txtInterval", "chkAuto", "cmdAction",
                                                          "cmdRegEx", "chkMin", "txtInterval"}));
+  }
+
+  void everyWindowOpensCentredOnTheScreen() {
+    MainWindowRig rig;
+    kestrun::ui::frmAdvanced editor(rig.window->context(), rig.desktop);
+    kestrun::ui::frmSplash splash(rig.window.get());
+    const QPoint middle = QGuiApplication::primaryScreen()->availableGeometry().center();
+    for (const QWidget* window : {static_cast<QWidget*>(rig.window.get()),
+                                  static_cast<QWidget*>(&editor), static_cast<QWidget*>(&splash)}) {
+      const QPoint off = QRect(window->pos(), window->size()).center() - middle;
+      QVERIFY2(off.manhattanLength() <= 1, qPrintable(window->objectName()));
+    }
   }
 
   void noCaptionIsCutOff() {
@@ -155,7 +170,7 @@ class TestLayouts : public QObject {
 
   void theTrayMenuHasItsTree() {
     MainWindowRig rig;
-    const auto* tray = rig.window->tray;
+    const auto* tray = rig.controls.tray;
     QCOMPARE(tray->mPopupSys->title(), "&SysTray");
     QCOMPARE(tray->mPopupSys->actions(),
              (QList<QAction*>{tray->mPopRestore, tray->mSep1, tray->mPopRun, tray->mSep2,

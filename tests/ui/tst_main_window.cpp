@@ -59,24 +59,25 @@ class TestMainWindow : public QObject {
       QCOMPARE(splash->timTimer1->interval(), 2500);
       QVERIFY(!rig.window->isVisible());
       QCOMPARE(rig.window->windowTitle(), "Kestrun");
-      QCOMPARE(rig.window->txtInterval->text(), "60");
+      QCOMPARE(rig.controls.txtInterval->text(), "60");
       checked_during_splash = true;
     });
     QVERIFY(checked_during_splash);
     QVERIFY(rig.window->findChild<kestrun::ui::frmSplash*>() == nullptr);
 
     auto& w = *rig.window;
+    auto& c = rig.controls;
     QCOMPARE(w.windowTitle(), "Kestrun v1.5");
-    QCOMPARE(w.txtInterval->text(), "10");
-    QCOMPARE(w.txtAdvanced->text(), "");
-    QVERIFY(!w.chkAuto->isChecked() && !w.chkMin->isChecked());
+    QCOMPARE(c.txtInterval->text(), "10");
+    QCOMPARE(c.txtAdvanced->text(), "");
+    QVERIFY(!c.chkAuto->isChecked() && !c.chkMin->isChecked());
     QVERIFY(w.isVisible());
-    QCOMPARE(w.cmdAction->text(), "Start");
-    QVERIFY(!w.timTimer->isActive());
-    QCOMPARE(w.lblTimer->text(), "");
+    QCOMPARE(c.cmdAction->text(), "Start");
+    QVERIFY(!c.timTimer->isActive());
+    QCOMPARE(c.lblTimer->text(), "");
     QCOMPARE(rig.log(), "");
     QCOMPARE(rig.machine.listings, 0);
-    QVERIFY(!w.tray->is_added());
+    QVERIFY(!c.tray->is_added());
     QVERIFY2(!QFile::exists(rig.settings_path), "loading must write nothing");
   }
 
@@ -89,23 +90,24 @@ class TestMainWindow : public QObject {
     rig.load([&] { QCOMPARE(rig.machine.listings, 0); });
 
     auto& w = *rig.window;
+    auto& c = rig.controls;
     QCOMPARE(rig.log(), "Started...\r\n" + pen_detected());
     QCOMPARE(rig.launcher.launched.size(), 1u);
-    QCOMPARE(w.cmdAction->text(), "Stop");
-    QVERIFY(w.timTimer->isActive());
-    QCOMPARE(w.txtInterval->text(), "5");
-    QCOMPARE(w.txtAdvanced->text(), kPenScript);
-    QVERIFY(w.chkAuto->isChecked());
+    QCOMPARE(c.cmdAction->text(), "Stop");
+    QVERIFY(c.timTimer->isActive());
+    QCOMPARE(c.txtInterval->text(), "5");
+    QCOMPARE(c.txtAdvanced->text(), kPenScript);
+    QVERIFY(c.chkAuto->isChecked());
     QVERIFY(w.isVisible());
   }
 
   void minimiseAtStartSendsTheWindowToTheTrayWithoutPolling() {
     MainWindowRig rig;
     rig.store(kMinimise, "1");
-    rig.load([&] { QVERIFY(!rig.window->tray->is_added()); });
+    rig.load([&] { QVERIFY(!rig.controls.tray->is_added()); });
     QTRY_VERIFY(!rig.window->isVisible());
-    QVERIFY(rig.window->tray->is_added());
-    QCOMPARE(rig.window->cmdAction->text(), "Start");
+    QVERIFY(rig.controls.tray->is_added());
+    QCOMPARE(rig.controls.cmdAction->text(), "Start");
   }
 
   void storedBoxStatesOtherThanOneLeaveTheBoxesUnchecked() {
@@ -113,7 +115,7 @@ class TestMainWindow : public QObject {
     rig.store(kAuto, "2");
     rig.store(kMinimise, "yes");
     rig.load();
-    QVERIFY(!rig.window->chkAuto->isChecked() && !rig.window->chkMin->isChecked());
+    QVERIFY(!rig.controls.chkAuto->isChecked() && !rig.controls.chkMin->isChecked());
     QVERIFY(rig.window->isVisible());
   }
 
@@ -123,19 +125,36 @@ class TestMainWindow : public QObject {
     rig.machine.plug("E:\\", "PEN");
     rig.load();
     auto& w = *rig.window;
+    auto& c = rig.controls;
 
     w.cmdAction_Click();
     QCOMPARE(rig.log(), "Started...\r\n" + pen_detected());
-    w.lblTimer->setText("7");
+    c.lblTimer->setText("7");
     w.cmdAction_Click();
-    QCOMPARE(w.cmdAction->text(), "Start");
-    QVERIFY(!w.timTimer->isActive());
+    QCOMPARE(c.cmdAction->text(), "Start");
+    QVERIFY(!c.timTimer->isActive());
     QCOMPARE(rig.log(), "Started...\r\n" + pen_detected() + "Stopped.\r\n");
-    QCOMPARE(w.lblTimer->text(), "7");
+    QCOMPARE(c.lblTimer->text(), "7");
 
-    QTest::mouseClick(w.cmdAction, Qt::LeftButton);
+    QTest::mouseClick(c.cmdAction, Qt::LeftButton);
     QCOMPARE(rig.log(), "Started...\r\n" + pen_detected());
     QCOMPARE(rig.launcher.launched.size(), 2u);
+  }
+
+  // Some desktops put a mnemonic into every button's caption ("&Start"):
+  // what the button reads must not turn Start into Stop.
+  void startAndStopFollowThePollingStateWhateverTheCaptionReads() {
+    MainWindowRig rig;
+    rig.load();
+    auto& c = rig.controls;
+    c.cmdAction->setText("&Start");
+    rig.window->cmdAction_Click();
+    QVERIFY(c.timTimer->isActive());
+    QCOMPARE(rig.log(), "Started...\r\n");
+    c.cmdAction->setText("&Stop");
+    rig.window->cmdAction_Click();
+    QVERIFY(!c.timTimer->isActive());
+    QCOMPARE(c.cmdAction->text(), "Start");
   }
 
   void theClockCountsDownAndPollsAtTheInterval() {
@@ -143,7 +162,8 @@ class TestMainWindow : public QObject {
     rig.store(kAdvanced, kPenScript);  // an empty script ends a pass before any listing
     rig.load();
     auto& w = *rig.window;
-    w.txtInterval->setText("3");
+    auto& c = rig.controls;
+    c.txtInterval->setText("3");
     w.cmdAction_Click();
     QVERIFY(rig.machine.listings > 0);
 
@@ -152,7 +172,7 @@ class TestMainWindow : public QObject {
     for (int tick = 1; tick <= 4; ++tick) {
       const int seen = rig.machine.listings;
       w.timTimer_Timer();
-      countdown << w.lblTimer->text();
+      countdown << c.lblTimer->text();
       if (rig.machine.listings > seen) polled << tick;
     }
     QCOMPARE(countdown, QStringList({"2", "1", "0", "2"}));
@@ -187,28 +207,29 @@ class TestMainWindow : public QObject {
     rig.store(kAdvanced, kPenScript);
     rig.load();
     auto& w = *rig.window;
-    w.txtInterval->setText(before);
+    auto& c = rig.controls;
+    c.txtInterval->setText(before);
     w.cmdAction_Click();
     for (int tick = 0; tick < ticks_before; ++tick) w.timTimer_Timer();
 
-    w.txtInterval->setText(interval);
+    c.txtInterval->setText(interval);
     QStringList shown;
     QList<int> polled;
     for (int tick = 1; tick <= countdown.size(); ++tick) {
       const int seen = rig.machine.listings;
       w.timTimer_Timer();
-      shown << w.lblTimer->text();
+      shown << c.lblTimer->text();
       if (rig.machine.listings > seen) polled << tick;
     }
     QCOMPARE(shown, countdown);
     QCOMPARE(polled, passes);
-    QCOMPARE(w.cmdAction->text(), "Stop");
+    QCOMPARE(c.cmdAction->text(), "Stop");
 
     if (interval == "ten") {
-      w.txtInterval->setText("2");
+      c.txtInterval->setText("2");
       const int seen = rig.machine.listings;
       w.timTimer_Timer();
-      QCOMPARE(w.lblTimer->text(), "0");
+      QCOMPARE(c.lblTimer->text(), "0");
       QVERIFY(rig.machine.listings > seen);
     }
   }
@@ -220,6 +241,7 @@ class TestMainWindow : public QObject {
     rig.machine.plug("E:\\", "PEN");
     rig.load();
     auto& w = *rig.window;
+    auto& c = rig.controls;
     QVERIFY(QTest::qWaitForWindowActive(&w));
     const auto said = [](const std::string& value) {
       return "Interval '" + value +
@@ -228,32 +250,33 @@ class TestMainWindow : public QObject {
     w.cmdAction_Click();
     QCOMPARE(rig.log(), crlf_lines({"Started...", said("abc")}) + pen_detected());
     for (int tick = 0; tick < 3; ++tick) w.timTimer_Timer();
-    w.txtInterval->setFocus();
-    w.cmdAction->setFocus();  // stored again, unchanged
+    c.txtInterval->setFocus();
+    c.cmdAction->setFocus();  // stored again, unchanged
     QCOMPARE(rig.log(), crlf_lines({"Started...", said("abc")}) + pen_detected());
 
-    w.txtInterval->setFocus();
-    w.txtInterval->setText("7,5");
-    w.cmdAction->setFocus();
+    c.txtInterval->setFocus();
+    c.txtInterval->setText("7,5");
+    c.cmdAction->setFocus();
     QCOMPARE(rig.log(),
              crlf_lines({"Started...", said("abc")}) + pen_detected() + crlf_lines({said("7,5")}));
-    QCOMPARE(w.lblTimer->text(), "");
+    QCOMPARE(c.lblTimer->text(), "");
   }
 
   void theIntervalIsStoredVerbatimWhenItLosesTheFocus() {
     MainWindowRig rig;
     rig.load();
     auto& w = *rig.window;
+    auto& c = rig.controls;
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.txtInterval->setFocus();
-    w.txtInterval->setText(" 7 ");
+    c.txtInterval->setFocus();
+    c.txtInterval->setText(" 7 ");
     QCOMPARE(rig.stored(kInterval), "10");
-    w.chkAuto->setFocus();
+    c.chkAuto->setFocus();
     QCOMPARE(rig.stored(kInterval), " 7 ");
 
-    w.txtInterval->setFocus();
-    w.txtInterval->clear();
-    w.cmdAction->setFocus();
+    c.txtInterval->setFocus();
+    c.txtInterval->clear();
+    c.cmdAction->setFocus();
     QCOMPARE(rig.stored(kInterval), "");
     QCOMPARE(rig.stored(kAuto), "0");
   }
@@ -261,12 +284,12 @@ class TestMainWindow : public QObject {
   void theBoxesAreStoredAsTheyChange() {
     MainWindowRig rig;
     rig.load();
-    auto& w = *rig.window;
-    w.chkAuto->click();
+    auto& c = rig.controls;
+    c.chkAuto->click();
     QCOMPARE(rig.stored(kAuto), "1");
-    w.chkMin->click();
+    c.chkMin->click();
     QCOMPARE(rig.stored(kMinimise), "1");
-    w.chkAuto->click();
+    c.chkAuto->click();
     QCOMPARE(rig.stored(kAuto), "0");
     QCOMPARE(rig.stored(kMinimise), "1");
   }
@@ -275,9 +298,9 @@ class TestMainWindow : public QObject {
     MainWindowRig rig;
     rig.load();
     QVERIFY(QDir().mkpath(rig.settings_path));  // the store is now a folder
-    auto& w = *rig.window;
-    w.chkAuto->click();
-    QVERIFY(w.chkAuto->isChecked());
+    auto& c = rig.controls;
+    c.chkAuto->click();
+    QVERIFY(c.chkAuto->isChecked());
     QCOMPARE(rig.desktop.messages.size(), 1u);
     const auto& box = rig.desktop.messages.front();
     QVERIFY2(box.text.startsWith("Unable to save the setting 'Auto': ") && box.text.size() > 36,
@@ -311,17 +334,18 @@ class TestMainWindow : public QObject {
     }
     rig.load();
     auto& w = *rig.window;
-    QCOMPARE(w.txtInterval->text(), "10");
+    auto& c = rig.controls;
+    QCOMPARE(c.txtInterval->text(), "10");
     QCOMPARE(rig.desktop.messages.size(), 1u);
     QVERIFY2(rig.desktop.messages.front().text.startsWith(expected),
              qPrintable(rig.desktop.messages.front().text));
     QVERIFY(rig.desktop.messages.front().warning);
 
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.txtInterval->setFocus();
+    c.txtInterval->setFocus();
     QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {},
-                      w.cmdAction->mapTo(&w, w.cmdAction->rect().center()));
-    QCOMPARE(w.cmdAction->text(), "Stop");
+                      c.cmdAction->mapTo(&w, c.cmdAction->rect().center()));
+    QCOMPARE(c.cmdAction->text(), "Stop");
     QCOMPARE(rig.desktop.messages.size(), 1u);
     if (open_to_others) {
       QCOMPARE(file_bytes(rig.settings_path), before);
@@ -337,16 +361,17 @@ class TestMainWindow : public QObject {
     MainWindowRig rig;
     rig.load();
     auto& w = *rig.window;
+    auto& c = rig.controls;
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.txtInterval->setFocus();
-    w.txtInterval->setText("7");
+    c.txtInterval->setFocus();
+    c.txtInterval->setText("7");
     QVERIFY(QDir().mkpath(rig.settings_path));  // the store is now a folder
-    const QPoint on_button = w.cmdAction->mapTo(&w, w.cmdAction->rect().center());
+    const QPoint on_button = c.cmdAction->mapTo(&w, c.cmdAction->rect().center());
     QTest::mousePress(w.windowHandle(), Qt::LeftButton, {}, on_button);
     QTest::qWait(200);
     QCOMPARE(rig.desktop.messages.size(), 0u);
     QTest::mouseRelease(w.windowHandle(), Qt::LeftButton, {}, on_button);
-    QCOMPARE(w.cmdAction->text(), "Stop");
+    QCOMPARE(c.cmdAction->text(), "Stop");
     QTRY_COMPARE(rig.desktop.messages.size(), 1u);
     QVERIFY2(
         rig.desktop.messages.front().text.startsWith("Unable to save the setting 'Interval': "),
@@ -358,8 +383,9 @@ class TestMainWindow : public QObject {
     rig.store(kAdvanced, kPenScript);
     rig.load();
     auto& w = *rig.window;
+    auto& c = rig.controls;
     w.cmdAction_Click();
-    for (kestrun::ui::RichTextPane* pane : {w.txtAdvanced, w.txtOutput}) {
+    for (kestrun::ui::RichTextPane* pane : {c.txtAdvanced, c.txtOutput}) {
       const std::string before = pane->text();
       pane->setFocus();
       QTest::keyClicks(pane, "typed");
@@ -376,6 +402,7 @@ class TestMainWindow : public QObject {
     rig.store(kAdvanced, "label:OLD\r\n");
     rig.load();
     auto& w = *rig.window;
+    auto& c = rig.controls;
     w.cmdAction_Click();
     bool seen = false;
     when_modal_shown([&](QWidget* modal) {
@@ -383,38 +410,39 @@ class TestMainWindow : public QObject {
       QVERIFY(editor != nullptr);
       QVERIFY(editor->parentWidget() == nullptr);
       QCOMPARE(editor->windowModality(), Qt::ApplicationModal);
-      QVERIFY(w.timTimer->isActive());
+      QVERIFY(c.timTimer->isActive());
       rig.store(kAdvanced, kPenScript);
       seen = true;
       editor->close();
     });
-    QTest::mouseClick(w.cmdRegEx, Qt::LeftButton);
+    QTest::mouseClick(c.cmdRegEx, Qt::LeftButton);
     QVERIFY(seen);
-    QCOMPARE(w.txtAdvanced->text(), kPenScript);
+    QCOMPARE(c.txtAdvanced->text(), kPenScript);
   }
 
   void closingOrMinimisingSendsTheWindowToTheTray() {
     MainWindowRig rig;
     rig.load();
     auto& w = *rig.window;
+    auto& c = rig.controls;
     w.cmdAction_Click();
     QVERIFY(!w.close());
     QVERIFY(!w.isVisible());
-    QVERIFY(w.tray->is_added());
-    QCOMPARE(w.tray->icon()->toolTip(), "Kestrun v1.5");
-    QVERIFY(!w.tray->icon()->icon().isNull());
-    QVERIFY(w.timTimer->isActive());
+    QVERIFY(c.tray->is_added());
+    QCOMPARE(c.tray->icon()->toolTip(), "Kestrun v1.5");
+    QVERIFY(!c.tray->icon()->icon().isNull());
+    QVERIFY(c.timTimer->isActive());
 
     w.tray_left_button_down();
     QVERIFY(w.isVisible() && !w.isMinimized());
-    QVERIFY(!w.tray->is_added());
+    QVERIFY(!c.tray->is_added());
 
     w.setWindowState(Qt::WindowMinimized);
     QTRY_VERIFY(!w.isVisible());
-    QVERIFY(w.tray->is_added());
+    QVERIFY(c.tray->is_added());
     w.mPopRestore_Click();
     QVERIFY(w.isVisible() && !w.isMinimized());
-    QVERIFY(!w.tray->is_added());
+    QVERIFY(!c.tray->is_added());
   }
 };
 

@@ -40,7 +40,7 @@ class TestSessionEnd : public QObject {
     QVERIFY(!timed_out);
     QVERIFY(!rig.window->isVisible());
     QVERIFY(rig.desktop.questions.empty());
-    QVERIFY(!rig.window->tray->is_added());
+    QVERIFY(!rig.controls.tray->is_added());
   }
 
   // The program's termination request ends the splash's wait from outside.
@@ -52,7 +52,7 @@ class TestSessionEnd : public QObject {
     kestrun::testing::when_modal_shown([](QWidget*) { QCoreApplication::exit(0); });
     rig.window->Form_Load();
     QVERIFY(!rig.window->isVisible());
-    QCOMPARE(rig.window->cmdAction->text(), "Start");
+    QCOMPARE(rig.controls.cmdAction->text(), "Start");
     QVERIFY(rig.launcher.launched.empty());
 
     // Every loop now returns at once until the application's own has run.

@@ -29,15 +29,15 @@ QStringList visible_items(const QMenu* menu) {
   return items;
 }
 
-void right_press(kestrun::ui::frmMain& window) {
-  emit window.tray->icon()->activated(QSystemTrayIcon::Context);
-  QTRY_VERIFY(window.tray->mPopupSys->isVisible());
+void right_press(MainWindowRig& rig) {
+  emit rig.controls.tray->icon()->activated(QSystemTrayIcon::Context);
+  QTRY_VERIFY(rig.controls.tray->mPopupSys->isVisible());
 }
 
 void to_tray(MainWindowRig& rig) {
   rig.load();
   QVERIFY(!rig.window->close());
-  QVERIFY(rig.window->tray->is_added());
+  QVERIFY(rig.controls.tray->is_added());
 }
 
 }  // namespace
@@ -49,12 +49,12 @@ class TestTray : public QObject {
   void aLeftPressRestoresTheWindow() {
     MainWindowRig rig;
     to_tray(rig);
-    emit rig.window->tray->icon()->activated(QSystemTrayIcon::DoubleClick);
-    emit rig.window->tray->icon()->activated(QSystemTrayIcon::MiddleClick);
+    emit rig.controls.tray->icon()->activated(QSystemTrayIcon::DoubleClick);
+    emit rig.controls.tray->icon()->activated(QSystemTrayIcon::MiddleClick);
     QVERIFY(!rig.window->isVisible());
-    emit rig.window->tray->icon()->activated(QSystemTrayIcon::Trigger);
+    emit rig.controls.tray->icon()->activated(QSystemTrayIcon::Trigger);
     QVERIFY(rig.window->isVisible());
-    QVERIFY(!rig.window->tray->is_added());
+    QVERIFY(!rig.controls.tray->is_added());
   }
 
   void theMenuOffersTheRunItemOnlyForAMatchingDrive() {
@@ -62,25 +62,26 @@ class TestTray : public QObject {
     rig.store(kAdvanced, crlf_lines({"label:PEN", "exec:backup %1", "menurun:browse %1 %2"}));
     to_tray(rig);
     auto& w = *rig.window;
+    auto& c = rig.controls;
 
-    right_press(w);
-    QCOMPARE(visible_items(w.tray->mPopupSys),
+    right_press(rig);
+    QCOMPARE(visible_items(c.tray->mPopupSys),
              QStringList({"Show main window", "-", kNotifyItem, "Exit"}));
-    w.tray->mPopupSys->close();
+    c.tray->mPopupSys->close();
 
     rig.machine.plug("E:\\", "PEN");
-    right_press(w);
-    QCOMPARE(visible_items(w.tray->mPopupSys),
+    right_press(rig);
+    QCOMPARE(visible_items(c.tray->mPopupSys),
              QStringList({"Show main window", "-", "Run script for PEN on E:\\", "-", kNotifyItem,
                           "Exit"}));
-    w.tray->mPopupSys->close();
+    c.tray->mPopupSys->close();
     QCOMPARE(rig.log(), "");
     QCOMPARE(w.context().last_drive_snapshot, "");
     QVERIFY(rig.launcher.launched.empty());
 
     rig.machine.pull("E:\\");
-    right_press(w);
-    QCOMPARE(visible_items(w.tray->mPopupSys),
+    right_press(rig);
+    QCOMPARE(visible_items(c.tray->mPopupSys),
              QStringList({"Show main window", "-", kNotifyItem, "Exit"}));
   }
 
@@ -92,9 +93,9 @@ class TestTray : public QObject {
     rig.window->cmdAction_Click();
     QVERIFY(!rig.window->close());
     rig.machine.plug("E:\\", "PEN");
-    right_press(*rig.window);
-    rig.window->tray->mPopRun->trigger();
-    rig.window->tray->mPopRun->trigger();
+    right_press(rig);
+    rig.controls.tray->mPopRun->trigger();
+    rig.controls.tray->mPopRun->trigger();
 
     const std::string launch = "  executing script...browse E:\\\r\n";
     QCOMPARE(rig.log(), "Started...\r\nStopped.\r\n" + launch + launch);
@@ -109,8 +110,8 @@ class TestTray : public QObject {
     rig.launcher.failures["missing E"] = "execv: No such file or directory";
     to_tray(rig);
     rig.machine.plug("E:\\", "PEN");
-    right_press(*rig.window);
-    rig.window->tray->mPopRun->trigger();
+    right_press(rig);
+    rig.controls.tray->mPopRun->trigger();
     QCOMPARE(rig.log(), crlf_lines({"  executing script...missing E",
                                     "  error: execv: No such file or directory"}));
     QVERIFY(!rig.window->isVisible());
@@ -122,9 +123,9 @@ class TestTray : public QObject {
     rig.store(kAdvanced, crlf_lines({"label:PEN", "exec:backup %1"}));
     to_tray(rig);
     rig.machine.plug("E:\\", "PEN");
-    right_press(*rig.window);
-    QVERIFY(!rig.window->tray->mPopRun->isVisible());
-    rig.window->tray->mPopRun->trigger();
+    right_press(rig);
+    QVERIFY(!rig.controls.tray->mPopRun->isVisible());
+    rig.controls.tray->mPopRun->trigger();
     QCOMPARE(rig.log(), "");
     QVERIFY(rig.launcher.launched.empty());
   }
@@ -134,7 +135,7 @@ class TestTray : public QObject {
     rig.store(kAdvanced, crlf_lines({"label:PEN", "exec:backup %1"}));
     rig.machine.plug("E:\\", "PEN");
     to_tray(rig);
-    QVERIFY(rig.window->tray->mPopNotify->isChecked());
+    QVERIFY(rig.controls.tray->mPopNotify->isChecked());
     rig.window->cmdAction_Click();
     rig.launcher.finish(0, {false, 0, "", 9.9});
     rig.launcher.finish(0, {false, 0, "", 12.0});
@@ -161,18 +162,19 @@ class TestTray : public QObject {
     rig.machine.plug("E:\\", "PEN");
     to_tray(rig);
     auto& w = *rig.window;
-    QVERIFY(!w.tray->mPopNotify->isChecked());
+    auto& c = rig.controls;
+    QVERIFY(!c.tray->mPopNotify->isChecked());
     w.cmdAction_Click();
     rig.launcher.finish(0, {false, 3, "", 1.0});
     QVERIFY(rig.desktop.notices.isEmpty());
 
-    w.tray->mPopNotify->trigger();
+    c.tray->mPopNotify->trigger();
     QCOMPARE(rig.stored(modGeneral::kNotify), "1");
     rig.desktop.tray = false;
     rig.launcher.finish(0, {false, 3, "", 1.0});
     QVERIFY2(rig.desktop.notices.isEmpty(), "no tray host, no notification");
     rig.desktop.tray = true;
-    w.tray->mPopRestore->trigger();
+    c.tray->mPopRestore->trigger();
     rig.launcher.finish(0, {false, 3, "", 1.0});
     QVERIFY2(rig.desktop.notices.isEmpty(), "a window on screen has the log in view");
     QVERIFY(QString::fromStdString(rig.log()).endsWith("exit code 3 after 1.0 s\r\n"));
@@ -182,18 +184,19 @@ class TestTray : public QObject {
     MainWindowRig rig;
     to_tray(rig);
     auto& w = *rig.window;
+    auto& c = rig.controls;
     rig.desktop.answer_yes = false;
-    w.tray->mPopExit->trigger();
+    c.tray->mPopExit->trigger();
     QCOMPARE(rig.desktop.questions.size(), 1u);
     QCOMPARE(rig.desktop.questions.back().text, "Shut down Kestrun?");
     QCOMPARE(rig.desktop.questions.back().title, "Exit?");
     QCOMPARE(rig.desktop.quits, 0);
-    QVERIFY(w.tray->is_added());
+    QVERIFY(c.tray->is_added());
 
     rig.desktop.answer_yes = true;
-    w.tray->mPopExit->trigger();
+    c.tray->mPopExit->trigger();
     QCOMPARE(rig.desktop.quits, 1);
-    QVERIFY(!w.tray->is_added());
+    QVERIFY(!c.tray->is_added());
     QVERIFY2(w.close(), "once leaving, the window no longer refuses to close");
   }
 
@@ -221,11 +224,12 @@ class TestTray : public QObject {
     rig.desktop.tray = false;
     rig.load();
     auto& w = *rig.window;
+    auto& c = rig.controls;
 
     w.setWindowState(Qt::WindowMinimized);
     QTest::qWait(20);
     QVERIFY(w.isVisible() && w.isMinimized());
-    QVERIFY(!w.tray->is_added());
+    QVERIFY(!c.tray->is_added());
 
     w.showNormal();
     rig.desktop.answer_yes = false;

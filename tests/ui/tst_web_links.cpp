@@ -19,9 +19,9 @@ class TestWebLinks : public QObject {
   void eachLinkOpensItsPageUnderTheWaitCursor() {
     MainWindowRig rig;
     rig.load();
-    QTest::mouseClick(rig.window->Image1, Qt::LeftButton);
-    QTest::mouseClick(rig.window->Label6, Qt::LeftButton);
-    QTest::mouseClick(rig.window->Label4, Qt::LeftButton);
+    QTest::mouseClick(rig.controls.Image1, Qt::LeftButton);
+    QTest::mouseClick(rig.controls.Label6, Qt::LeftButton);
+    QTest::mouseClick(rig.controls.Label4, Qt::LeftButton);
 
     QCOMPARE(rig.desktop.opened, (std::vector<QUrl>{QUrl(kestrun::ui::donation_page_address()),
                                                     QUrl(kestrun::ui::home_page_address())}));
@@ -32,19 +32,19 @@ class TestWebLinks : public QObject {
 
   void theLinksShowTheWhatsThisPointerAndTheHomeAddress() {
     MainWindowRig rig;
-    QCOMPARE(rig.window->Image1->cursor().shape(), Qt::WhatsThisCursor);
-    QCOMPARE(rig.window->Label6->cursor().shape(), Qt::WhatsThisCursor);
-    QCOMPARE(rig.window->Label4->cursor().shape(), Qt::ArrowCursor);
-    QCOMPARE(rig.window->Label6->text(),
+    QCOMPARE(rig.controls.Image1->cursor().shape(), Qt::WhatsThisCursor);
+    QCOMPARE(rig.controls.Label6->cursor().shape(), Qt::WhatsThisCursor);
+    QCOMPARE(rig.controls.Label4->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(rig.controls.Label6->text(),
              QUrl(kestrun::ui::home_page_address()).host() + "/kestrun");
-    QCOMPARE(rig.window->Image1->toolTip(), "Click to show your support!");
+    QCOMPARE(rig.controls.Image1->toolTip(), "Click to show your support!");
   }
 
   void aHandlerThatCannotStartIsReportedInTheOldWords() {
     MainWindowRig rig;
     rig.load();
     rig.desktop.open_failure = kestrun::ui::SystemError{"No such file or directory", 2};
-    QTest::mouseClick(rig.window->Image1, Qt::LeftButton);
+    QTest::mouseClick(rig.controls.Image1, Qt::LeftButton);
 
     QCOMPARE(rig.desktop.messages.size(), 1u);
     const auto& box = rig.desktop.messages.front();

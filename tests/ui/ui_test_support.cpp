@@ -36,7 +36,8 @@ std::optional<ui::SystemError> FakeDesktop::open_url(const QUrl& url) {
 MainWindowRig::MainWindowRig()
     : settings_path(folder.filePath("Kestrun.conf")),
       settings(settings_path),
-      window(std::make_unique<ui::frmMain>(machine, launcher, settings, desktop)) {}
+      window(std::make_unique<ui::frmMain>(machine, launcher, settings, desktop)),
+      controls(*window) {}
 
 void when_modal_shown(const std::function<void(QWidget*)>& work) {
   // Polls rather than waits a fixed time: the dialog opens inside the code
@@ -69,6 +70,6 @@ void MainWindowRig::store(const modGeneral::SettingKey& key, const std::string& 
 
 std::string MainWindowRig::stored(const modGeneral::SettingKey& key) { return settings.read(key); }
 
-std::string MainWindowRig::log() const { return window->txtOutput->text(); }
+std::string MainWindowRig::log() const { return controls.txtOutput->text(); }
 
 }  // namespace kestrun::testing

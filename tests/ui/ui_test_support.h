@@ -67,6 +67,8 @@ struct MainWindowRig {
   QtSettingsStore settings;
   FakeDesktop desktop;
   std::unique_ptr<ui::frmMain> window;
+  /// The window's controls, which it shows no other caller.
+  const ui::frmMainControls& controls;
 };
 
 /// Runs `work` on the modal dialog once one is up.
