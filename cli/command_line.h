@@ -45,8 +45,9 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
 std::unique_ptr<modGeneral::SettingsStore> user_settings();
 
 /// The program started with arguments: the real machine and settings, no
-/// display. Gives the exit status.
-int main(int argc, char* argv[]);
+/// display. Gives the exit status. Not named main: Qt renames every main
+/// on Windows for its entry point.
+int run_with_arguments(int argc, char* argv[]);
 
 /// Reads the script file `name` (an argument as run_command_line() got it), or
 /// standard input for "-". On failure says which file and why.

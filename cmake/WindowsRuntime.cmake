@@ -34,7 +34,8 @@ endforeach()
 
 set(qt_bin "${KESTRUN_QT_WINDOWS_PREFIX}/bin")
 set(qt_plugins "${KESTRUN_QT_WINDOWS_PREFIX}/plugins")
-set(KESTRUN_WINDOWS_QT_DLLS "${qt_bin}/Qt6Core.dll" "${qt_bin}/Qt6Gui.dll" "${qt_bin}/Qt6Widgets.dll")
+set(KESTRUN_WINDOWS_QT_DLLS "${qt_bin}/Qt6Core.dll" "${qt_bin}/Qt6Gui.dll" "${qt_bin}/Qt6Widgets.dll"
+    "${qt_bin}/Qt6Network.dll")
 # The native look comes from the style plugin; without it Qt draws its own.
 set(KESTRUN_WINDOWS_QT_PLUGINS platforms/qwindows.dll styles/qwindowsvistastyle.dll)
 

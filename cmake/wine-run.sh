@@ -66,6 +66,13 @@ make_prefix() {
 if [ -d "$build/runtime" ]; then
   export WINEPATH='C:\build\runtime' QT_PLUGIN_PATH='C:\build\runtime\plugins'
 fi
+# Wine keeps the caller's QT_* variables from Windows programs (they are
+# meant for the host's Qt) and passes WINEQT_* under the QT_* name instead.
+for name in $(compgen -e); do
+  case $name in
+    QT_*) export "WINE$name=${!name}" ;;
+  esac
+done
 
 program=$1
 shift

@@ -129,7 +129,7 @@ if ! cmake --build build -j "$jobs" >>build.log 2>&1; then
   echo "Qt's build failed; its log is $work/build.log" >&2
   exit 1
 fi
-cmake --install build --strip >>build.log
+cmake --install build --strip >>build.log 2>&1
 install_licences src "$prefix/licenses/qt"
 printf '%s\n' "$stamp_text" >"$prefix/.kestrun-stamp"
 cd /

@@ -41,7 +41,7 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrun'
 
 wine "$installer" /S >/dev/null 2>&1 || fail "the installer failed"
 within 60 test -e "$program_files/Uninstall.exe" || fail "nothing installed in Program Files"
-for file in kestrun.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll \
+for file in kestrun.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6Network.dll platforms/qwindows.dll \
   libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll LICENSE.txt THIRD-PARTY.md licenses/qt/LGPL-3.0-only.txt; do
   [ -e "$program_files/$file" ] || fail "the installer did not install $file"
 done

@@ -58,7 +58,9 @@ QtSettingsStore::Version QtSettingsStore::load(const QString& path) {
   version.path = path;
   const auto contents = platform::read_settings_file(native(path));
   version.look = contents.look;
-  const auto naming = [&](const char* what, const std::string& why) {
+  // Windows words its reasons as sentences; the window ends the line itself.
+  const auto naming = [&](const char* what, std::string why) {
+    if (!why.empty() && why.back() == '.') why.pop_back();
     return std::string(what) + " the settings '" + native(path) + "': " + why;
   };
   if (const auto why = platform::why_others_could_change(native(path), contents.look);

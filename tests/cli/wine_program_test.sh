@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# kestrun.exe's command line under Wine, in a fresh prefix: its output reaches
+# the terminal it was started from, a file name comes as Windows spells it,
+# and the script goes to the registry and comes back unchanged.
+#   wine_program_test.sh KESTRUN_EXE RUNTIME_FOLDER
+set -euo pipefail
+exe=$(realpath "$1")
+runtime=$(realpath "$2")
+command -v wine >/dev/null || { echo "SKIP: wine is not installed"; exit 77; }
+work=$(mktemp -d)
+export WINEPREFIX=$work/wine WINEDEBUG=-all LC_ALL=C.UTF-8
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+wine wineboot --init >/dev/null 2>&1
+WINEPATH=$(winepath -w "$runtime")
+export WINEPATH
+# Each run is bounded; Wine's console adds CR before LF.
+k() { timeout 60 wine "$exe" "$@" | tr -d '\r'; }
+
+k --version | grep -qE '^Kestrun [0-9]+\.[0-9]+$' || fail "--version printed '$(k --version)'"
+echo "ok: --version reaches the terminal"
+
+name="$work/Skript für Ключ.txt"
+printf 'label:STICK\nexec:notepad.exe %%1\n' >"$name"
+k --validate "$(winepath -w "$name")" >"$work/out" 2>&1 || fail "--validate failed: $(cat "$work/out")"
+grep -qx 'Validation complete' "$work/out" || fail "no report for a file named in Cyrillic: $(cat "$work/out")"
+echo "ok: a file named outside the ANSI code page is opened"
+
+k --store-script "$(winepath -w "$name")" >"$work/out" 2>&1 || fail "not stored: $(cat "$work/out")"
+wine reg query 'HKCU\Software\VB and VBA Program Settings\Kestrun\Settings' /v Advanced 2>/dev/null |
+  tr -d '\r' | grep -q 'label:STICK' || fail "the script is not in the registry"
+k --print-script >"$work/printed"
+cmp -s "$name" "$work/printed" || fail "the stored script printed back as: $(cat "$work/printed")"
+echo "ok: the script is stored in the registry and prints back unchanged"
+
+k --list-drives >"$work/drives"
+head -n 1 "$work/drives" | grep -q '^root' || fail "--list-drives printed no header: $(cat "$work/drives")"
+grep -q '^C:\\' "$work/drives" || fail "--list-drives does not list C:\\: $(cat "$work/drives")"
+echo "ok: --list-drives lists the drives"
