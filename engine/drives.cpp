@@ -38,7 +38,7 @@ void for_each_root(std::string_view roots, Visit visit) {
 
 }  // namespace
 
-std::string_view drive_type_name(unsigned type) {
+std::string_view drive_type_name(DriveType type) {
   switch (type) {
     case kDriveNoRootDir:
       return "no root";

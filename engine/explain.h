@@ -16,7 +16,7 @@ struct DriveVerdict {
   enum class Fate { matched, ignored, unreadable, wrong_type };
 
   std::string root;  ///< upper case, "E:\"
-  unsigned type = kDriveUnknown;
+  DriveType type = kDriveUnknown;
   std::optional<std::string> label;  ///< as matched ("(no label)" when empty); none if unreadable
   DriveLocation location;
   Fate fate = Fate::matched;  ///< matched: in the snapshot that entries are matched against

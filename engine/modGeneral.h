@@ -86,7 +86,7 @@ inline constexpr std::string_view kNoLabel = "(no label)";
 inline constexpr std::string_view kAnyLabel = "(any)";
 
 /// "removable", "fixed", "remote", "optical", "ramdisk", "no root" or "unknown".
-std::string_view drive_type_name(unsigned type);
+std::string_view drive_type_name(DriveType type);
 
 /// The drive root list: 4-byte records and a final NUL; "" when listing fails.
 std::string get_drive_strings(DriveApi& drives);

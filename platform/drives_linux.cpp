@@ -91,7 +91,7 @@ std::optional<std::string> LinuxDriveApi::volume_label(std::string_view root) {
   return clean_label(*label);
 }
 
-unsigned LinuxDriveApi::drive_type(std::string_view root) {
+modGeneral::DriveType LinuxDriveApi::drive_type(std::string_view root) {
   const auto* lettered = find(root);
   if (!lettered) return modGeneral::kDriveNoRootDir;
   const auto* drive = &lettered->drive;

@@ -53,7 +53,7 @@ class LinuxDriveApi : public modGeneral::DriveApi {
 
   std::size_t logical_drive_strings(std::size_t length, char* buffer) override;
   std::optional<std::string> volume_label(std::string_view root) override;
-  unsigned drive_type(std::string_view root) override;
+  modGeneral::DriveType drive_type(std::string_view root) override;
   /// The preferred mount's folder, and the device node ("" for network drives
   /// and ZFS pools).
   modGeneral::DriveLocation locate(std::string_view root) override;
