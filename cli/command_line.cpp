@@ -48,7 +48,7 @@ class NoDrives : public modGeneral::DriveApi {
  public:
   std::size_t logical_drive_strings(std::size_t, char*) override { return 0; }
   std::optional<std::string> volume_label(std::string_view) override { return std::nullopt; }
-  unsigned drive_type(std::string_view) override { return modGeneral::kDriveUnknown; }
+  modGeneral::DriveType drive_type(std::string_view) override { return modGeneral::kDriveUnknown; }
 };
 
 class NoLauncher : public modGeneral::Launcher {
@@ -112,7 +112,7 @@ bool read_script(const QString& name, const Streams& streams, std::string* text,
     *error = std::string("cannot read standard input: ") + std::strerror(errno);
     return false;
   }
-  const auto shown = escape_for_terminal(platform::argument_bytes(name));
+  const auto shown = modGeneral::escape_for_terminal(platform::argument_bytes(name));
   std::FILE* file = platform::open_argument_file(name);
   if (file == nullptr) {
     *error = "cannot open '" + shown + "': " + std::strerror(errno);
@@ -182,11 +182,12 @@ std::string list_drives(modGeneral::DriveApi& drives, std::string_view script) {
     for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const auto record = upper + " " + label;
     const bool in_snapshot = std::find(records.begin(), records.end(), record) != records.end();
-    table +=
-        escape_for_terminal(root) + '\t' + std::to_string(type) + '\t' +
-        std::string(modGeneral::drive_type_name(type)) + '\t' + escape_for_terminal(label) + '\t' +
-        (in_snapshot ? "yes" : "no") + '\t' + escape_for_terminal(location.mount_point) + '\t' +
-        escape_for_terminal(location.device) + '\t' + escape_for_terminal(location.identity) + '\n';
+    table += modGeneral::escape_for_terminal(root) + '\t' + std::to_string(type) + '\t' +
+             std::string(modGeneral::drive_type_name(type)) + '\t' +
+             modGeneral::escape_for_terminal(label) + '\t' + (in_snapshot ? "yes" : "no") + '\t' +
+             modGeneral::escape_for_terminal(location.mount_point) + '\t' +
+             modGeneral::escape_for_terminal(location.device) + '\t' +
+             modGeneral::escape_for_terminal(location.identity) + '\n';
   }
   return table;
 }
@@ -256,7 +257,8 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
     return kExitOk;
   }
   if (parser.isSet(version)) {
-    print(streams.out, QStringLiteral("Kestrun %1\n").arg(QString::fromStdString(version_text())));
+    print(streams.out,
+          QStringLiteral("Kestrun %1\n").arg(QString::fromStdString(modGeneral::version_text())));
     return kExitOk;
   }
 
@@ -320,7 +322,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
 
   const auto interval_text = services.settings.read(modGeneral::kInterval);
   if (const auto problem = services.settings.problem()) return settings_error(streams, problem);
-  const auto interval = parse_interval(interval_text);
+  const auto interval = modGeneral::parse_interval(interval_text);
   if (!interval || *interval <= 0) {
     return usage_error(streams,
                        QStringLiteral("the stored poll interval '%1' is not a positive number "

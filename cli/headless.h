@@ -43,7 +43,7 @@ class Headless : public QObject {
   StreamPane log_;
   NoRunItem run_item_;
   modGeneral::Context context_;
-  PollClock clock_;
+  modGeneral::PollClock clock_;
   QTimer timer_;
   std::FILE* err_;
   std::string store_problem_;  // as last reported

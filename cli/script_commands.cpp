@@ -55,9 +55,9 @@ int print_script(Services& services, const Streams& streams) {
 
 int set_interval(const QString& value, Services& services, const Streams& streams) {
   const auto text = platform::argument_bytes(value);
-  const auto seconds = parse_interval(text);
+  const auto seconds = modGeneral::parse_interval(text);
   if (!seconds || *seconds <= 0) {
-    return fail(streams, "the poll interval '" + escape_for_terminal(text) +
+    return fail(streams, "the poll interval '" + modGeneral::escape_for_terminal(text) +
                              "' is not a positive number of seconds");
   }
   return store(modGeneral::kInterval, text, services, streams) ? kExitOk : kExitUsage;

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/printable.h"
+#include "engine/text_bytes.h"
 
-namespace kestrun {
+namespace modGeneral {
 
 std::optional<double> parse_interval(std::string_view text) {
   const auto first = text.find_first_not_of(" \t");
@@ -55,8 +55,8 @@ std::string PollClock::note_interval(std::string_view interval_text) {
   }
   if (told_ == interval_text) return {};
   told_ = std::string(interval_text);
-  return "Interval '" + escape_controls(interval_text) +
+  return "Interval '" + escape_for_terminal(interval_text) +
          "' is not a number: no poll pass runs until it is a positive number of seconds";
 }
 
-}  // namespace kestrun
+}  // namespace modGeneral

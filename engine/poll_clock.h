@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace kestrun {
+namespace modGeneral {
 
 /// The interval text as seconds: a decimal number, spaces allowed around it.
 /// std::nullopt for anything else (empty, letters, "10s", inf, nan).
@@ -48,4 +48,4 @@ class PollClock {
   std::optional<std::string> told_;  // the non-number last told
 };
 
-}  // namespace kestrun
+}  // namespace modGeneral

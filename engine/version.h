@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace kestrun {
+namespace modGeneral {
 
 inline constexpr int kVersionMajor = 1;
 inline constexpr int kVersionMinor = 5;
@@ -14,4 +14,4 @@ inline std::string version_text() {
   return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor);
 }
 
-}  // namespace kestrun
+}  // namespace modGeneral

@@ -76,7 +76,7 @@ class frmMain : public QWidget, private modGeneral::EngineEvents {
   void mPopExit_Click();
 
   modGeneral::Context& context() { return *context_; }
-  const PollClock& poll_clock() const { return poll_clock_; }
+  const modGeneral::PollClock& poll_clock() const { return poll_clock_; }
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -100,7 +100,7 @@ class frmMain : public QWidget, private modGeneral::EngineEvents {
   modGeneral::SettingsStore& settings_;
   Desktop& desktop_;
   std::unique_ptr<modGeneral::Context> context_;
-  PollClock poll_clock_;
+  modGeneral::PollClock poll_clock_;
   bool quitting_ = false;
   bool loaded_ = false;
   bool show_when_loaded_ = false;
