@@ -125,12 +125,11 @@ std::string runs_text(const EntryVerdict& entry) {
   }
   text += "  argv:";
   for (const auto& word : entry.words) text += " " + shell_quote(word);
-  const auto& request = entry.request;
-  text += "\n  env: KESTRUN_DRIVE=" + shell_quote(request.root) +
-          " KESTRUN_LETTER=" + shell_quote(request.letter) +
-          " KESTRUN_LABEL=" + shell_quote(request.label) +
-          " KESTRUN_MOUNT=" + shell_quote(request.mount_point) +
-          " KESTRUN_DEVICE=" + shell_quote(request.device) + "\n";
+  text += "\n  env:";
+  for (const auto& variable : modGeneral::kDriveVariables) {
+    text += " " + std::string(variable.name) + "=" + shell_quote(entry.request.*variable.field);
+  }
+  text += "\n";
   return text;
 }
 
