@@ -12,9 +12,6 @@ namespace {
 
 constexpr std::size_t kRecordSize = 4;
 constexpr std::size_t kRootSize = 3;
-// What an unreadable volume gives: the blank buffer the label was to be read into.
-constexpr std::string_view kBlankLabel = "              ";
-
 bool is_blank(std::string_view text) {
   return text.find_first_not_of(' ') == std::string_view::npos;
 }

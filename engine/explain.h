@@ -54,6 +54,10 @@ struct Explanation {
   bool stopped = false;
 };
 
+/// Every drive root and what a poll pass over `script` makes of it, in the
+/// order the roots are listed.
+std::vector<DriveVerdict> explain_drives(DriveApi& drives, std::string_view script);
+
 /// What a poll pass over `script` would do on the drives present now, as if
 /// the drives had just changed.
 Explanation explain(DriveApi& drives, const Launcher& launcher, std::string_view script);

@@ -84,6 +84,9 @@ class EntryWalker {
 
 inline constexpr std::string_view kNoLabel = "(no label)";
 inline constexpr std::string_view kAnyLabel = "(any)";
+/// What get_volume_info() gives for a volume that cannot be read: the blank
+/// buffer the label was to be read into.
+inline constexpr std::string_view kBlankLabel = "              ";
 
 /// "removable", "fixed", "remote", "optical", "ramdisk", "no root" or "unknown".
 std::string_view drive_type_name(DriveType type);
