@@ -33,15 +33,9 @@ class Headless : public QObject {
   QTimer& timer() { return timer_; }
 
  private:
-  class NoRunItem : public modGeneral::RunItem {
-   public:
-    void set_caption(const std::string&) override {}
-    void set_tag(const modGeneral::LaunchRequest&) override {}
-  };
-
   std::string interval_text_;
   StreamPane log_;
-  NoRunItem run_item_;
+  modGeneral::NoRunItem run_item_;
   modGeneral::Context context_;
   modGeneral::PollClock clock_;
   QTimer timer_;
