@@ -8,7 +8,7 @@
 #include "cli/explain.h"
 #include "cli/headless.h"
 #include "cli/script_commands.h"
-#include "cli/stdout_pane.h"
+#include "cli/stream_pane.h"
 #include "engine/explain.h"
 #include "engine/poll_clock.h"
 #include "engine/text_bytes.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "cli/command_line.h"
-#include "cli/stdout_pane.h"
+#include "cli/stream_pane.h"
 #include "engine/modGeneral.h"
 #include "engine/poll_clock.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/stdout_pane.h"
+#include "cli/stream_pane.h"
 #include "engine/modGeneral.h"
 #include "engine/poll_clock.h"
 #include "engine/text_bytes.h"

@@ -1,4 +1,4 @@
-#include "cli/stdout_pane.h"
+#include "cli/stream_pane.h"
 
 #include "engine/text_bytes.h"
 
