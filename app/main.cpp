@@ -2,13 +2,13 @@
 #include <QApplication>
 
 #include "cli/command_line.h"
-#include "platform/process_events.h"
+#include "platform/native.h"
 #include "ui/window_program.h"
 
 int main(int argc, char* argv[]) {
   // With arguments Kestrun serves terminals and headless machines, and needs no display.
   if (argc > 1) {
-    kestrun::platform::attach_parent_console();
+    kestrun::platform::make_native_interface()->attach_parent_console();
     return kestrun::cli::main(argc, argv);
   }
 

@@ -168,7 +168,7 @@ bool LinuxDriveApi::mount_table_unchanged() const {
 
 bool LinuxDriveApi::read_mount_table() {
   if (mountinfo_fd_ >= 0) return read_from_start(mountinfo_fd_, mountinfo_text_);
-  const int fd = open(sources_.mountinfo.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = open_mount_table(sources_.mountinfo);
   if (fd < 0) return false;
   const bool read = read_from_start(fd, mountinfo_text_);
   if (read && is_proc_file(fd)) {

@@ -17,7 +17,7 @@ namespace kestrun::platform {
 
 /// Where the layer looks. Tests point these at temporary trees.
 struct LinuxSources {
-  std::string mountinfo = "/proc/self/mountinfo";
+  std::string mountinfo = std::string(kMountTablePath);
   std::string sysfs = "/sys";
   std::string udev_data = "/run/udev/data";
   std::string by_label = "/dev/disk/by-label";

@@ -4,8 +4,8 @@
 #include <chrono>
 
 #include "instance/single_instance.h"
+#include "platform/native.h"
 #include "platform/platform.h"
-#include "platform/process_events.h"
 #include "ui/desktop.h"
 #include "ui/frmMain.h"
 
@@ -45,7 +45,7 @@ int run_window_program(modGeneral::SettingsStore& settings) {
   // leaves whichever loop start-up waits in (the splash, a message box),
   // where quit() is ignored until the application's own loop runs.
   bool ending = false;
-  const auto termination = platform::watch_termination_requests([&ending] {
+  const auto termination = platform::make_native_interface()->watch_termination_requests([&ending] {
     ending = true;
     QCoreApplication::exit(0);
   });
