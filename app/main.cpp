@@ -1,9 +1,9 @@
 // Kestrun: with arguments a command-line tool, without them the main window.
 #include <QApplication>
 
+#include "app/window_program.h"
 #include "cli/command_line.h"
 #include "platform/native.h"
-#include "ui/window_program.h"
 
 int main(int argc, char* argv[]) {
   // With arguments Kestrun serves terminals and headless machines, and needs no display.
@@ -14,5 +14,5 @@ int main(int argc, char* argv[]) {
 
   QApplication application(argc, argv);
   const auto settings = kestrun::cli::user_settings();
-  return kestrun::ui::run_window_program(*settings);
+  return kestrun::app::run_window_program(*settings);
 }

@@ -1,4 +1,4 @@
-#include "ui/window_program.h"
+#include "app/window_program.h"
 
 #include <QApplication>
 #include <chrono>
@@ -9,7 +9,12 @@
 #include "ui/desktop.h"
 #include "ui/frmMain.h"
 
-namespace kestrun::ui {
+namespace kestrun::app {
+
+using ui::Desktop;
+using ui::frmMain;
+using ui::QtDesktop;
+
 namespace {
 
 // Long enough for a running Kestrun that is busy with a poll pass.
@@ -72,4 +77,4 @@ int run_window_program(modGeneral::SettingsStore& settings) {
   return QApplication::exec();
 }
 
-}  // namespace kestrun::ui
+}  // namespace kestrun::app
