@@ -77,6 +77,9 @@ class LinuxDriveApi : public modGeneral::DriveApi {
   const LetteredDrive* find(std::string_view root);
   std::optional<std::string> block_label(const MountedDrive& drive) const;
   std::optional<std::string> block_uuid(const MountedDrive& drive) const;
+  template <typename Mounted, typename Udev, typename Probed>
+  std::optional<std::string> first_answer(const MountedDrive& drive, Mounted mounted, Udev udev,
+                                          const std::string& links, Probed probed) const;
 
   LinuxSources sources_;
   DeviceResolver resolve_;
