@@ -9,7 +9,7 @@ int main(int argc, char* argv[]) {
   // With arguments Kestrun serves terminals and headless machines, and needs no display.
   if (argc > 1) {
     kestrun::platform::make_native_interface()->attach_parent_console();
-    return kestrun::cli::main(argc, argv);
+    return kestrun::cli::run_program(argc, argv);
   }
 
   QApplication application(argc, argv);

@@ -234,7 +234,7 @@ std::unique_ptr<modGeneral::SettingsStore> user_settings() {
   return std::make_unique<QtSettingsStore>();
 }
 
-int main(int argc, char* argv[]) {
+int run_program(int argc, char* argv[]) {
   // Before anything opens a descriptor that could take a closed stream's place.
   Streams streams;
   streams.input_closed = platform::reopen_closed_standard_streams();

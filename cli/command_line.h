@@ -45,7 +45,8 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
 std::unique_ptr<modGeneral::SettingsStore> user_settings();
 
 /// The program started with arguments: the real machine and settings, no
-/// display. Gives the exit status.
-int main(int argc, char* argv[]);
+/// display. Gives the exit status. Not named main: Qt for Windows renames
+/// every main it sees to qMain, this one included.
+int run_program(int argc, char* argv[]);
 
 }  // namespace kestrun::cli

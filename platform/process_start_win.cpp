@@ -1,7 +1,8 @@
 // Windows hands a program its command line as UTF-16 text; the narrow argv
 // the C runtime builds from it loses what the ANSI code page cannot spell.
-#include <shellapi.h>
 #include <windows.h>
+// Needs what <windows.h> declares.
+#include <shellapi.h>
 
 #include <cerrno>
 #include <cstdio>
