@@ -1,18 +1,18 @@
 // Kestrun: with arguments a command-line tool, without them the main window.
 #include <QApplication>
 
+#include "app/window_program.h"
 #include "cli/command_line.h"
-#include "platform/process_events.h"
-#include "ui/window_program.h"
+#include "platform/native.h"
 
 int main(int argc, char* argv[]) {
   // With arguments Kestrun serves terminals and headless machines, and needs no display.
   if (argc > 1) {
-    kestrun::platform::attach_parent_console();
-    return kestrun::cli::run_with_arguments(argc, argv);
+    kestrun::platform::make_native_interface()->attach_parent_console();
+    return kestrun::cli::run_program(argc, argv);
   }
 
   QApplication application(argc, argv);
   const auto settings = kestrun::cli::user_settings();
-  return kestrun::ui::run_window_program(*settings);
+  return kestrun::app::run_window_program(*settings);
 }

@@ -2,17 +2,13 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "cli/explain.h"
 #include "cli/headless.h"
 #include "cli/script_commands.h"
-#include "cli/stdout_pane.h"
+#include "cli/stream_pane.h"
 #include "engine/explain.h"
 #include "engine/poll_clock.h"
 #include "engine/text_bytes.h"
@@ -26,63 +22,82 @@ namespace kestrun::cli {
 
 namespace {
 
-// Validation writes its error lines to the action log too; on the command
-// line the report already carries them.
-class DiscardPane : public modGeneral::TextPane {
- public:
-  std::string text() const override { return {}; }
-  void set_text(const std::string&) override {}
-  std::size_t selection_start() const override { return 0; }
-  void set_selection_start(std::size_t) override {}
-  void set_selection_length(std::size_t) override {}
+struct OptionText {
+  const char* name;
+  const char* help;
+  const char* value_name = nullptr;
 };
 
-class NoRunItem : public modGeneral::RunItem {
- public:
-  void set_caption(const std::string&) override {}
-  void set_tag(const modGeneral::LaunchRequest&) override {}
+// Every option but --help, in the order --help lists them.
+constexpr OptionText kOptions[] = {
+    {"version", "Show the version and exit."},
+    {"validate",
+     "Validate the script in FILE ('-' for standard input; the stored script when FILE is "
+     "omitted) and print the report. Exit status 0 when valid, 1 when an entry failed a check."},
+    {"explain",
+     "Show what a poll pass would do with the script in FILE ('-' for standard input; the "
+     "stored script when FILE is omitted) and the drives present now, entry by entry, and why. "
+     "Nothing is started. Exit status 0, or 1 when an entry failed a check."},
+    {"list-drives",
+     "Print a header line, then one tab-separated line per drive root, in the columns: root, "
+     "type, name, label, snapshot, mount point, device, identity. The identity is what the "
+     "drive's letter is remembered by."},
+    {"headless",
+     "Poll with the stored settings and no window, writing the action log to standard output, "
+     "until SIGINT, SIGTERM or SIGHUP."},
+    {"instant", "With --headless: also poll as soon as a filesystem is mounted or unmounted."},
+    {"store-script",
+     "Validate the script in FILE ('-' for standard input) as --validate does and, when it "
+     "passes, store it as the editor's Save does; a running Kestrun uses it from its next pass. "
+     "Exit status 0 when stored, 1 when an entry failed a check (nothing is stored), 2 when the "
+     "file or the settings cannot be read or written."},
+    {"print-script",
+     "Print the stored script with LF line ends, ready to edit and store again with "
+     "--store-script."},
+    {"set-interval",
+     "Store N as the poll interval, in seconds. N must be a positive number; exit status 2 "
+     "otherwise.",
+     "N"},
 };
 
-// Validation needs no drives, launcher or store; these answer nothing.
-class NoDrives : public modGeneral::DriveApi {
- public:
-  std::size_t logical_drive_strings(std::size_t, char*) override { return 0; }
-  std::optional<std::string> volume_label(std::string_view) override { return std::nullopt; }
-  unsigned drive_type(std::string_view) override { return modGeneral::kDriveUnknown; }
-};
+// The options that say what to do; exactly one is given.
+constexpr const char* kModes[] = {"validate",     "explain",      "list-drives", "headless",
+                                  "store-script", "print-script", "set-interval"};
 
-class NoLauncher : public modGeneral::Launcher {
- public:
-  bool launch(const modGeneral::LaunchRequest&, std::string* error) override {
-    *error = "validation launches nothing";
-    return false;
+void define_options(QCommandLineParser& parser) {
+  parser.setApplicationDescription(
+      QStringLiteral("Runs your commands when a drive with a given volume label appears.\n"
+                     "Without options, Kestrun starts its window and tray icon."));
+  parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
+                                      QStringLiteral("Show this help and exit.")));
+  for (const auto& option : kOptions) {
+    parser.addOption(
+        QCommandLineOption(QString::fromLatin1(option.name), QString::fromLatin1(option.help),
+                           option.value_name ? QString::fromLatin1(option.value_name) : QString()));
   }
-};
+  parser.addPositionalArgument(
+      QStringLiteral("FILE"),
+      QStringLiteral("The script, with --validate, --explain or --store-script."),
+      QStringLiteral("[FILE]"));
+}
 
-class NoSettings : public modGeneral::SettingsStore {
- public:
-  using SettingsStore::read;
-  using SettingsStore::write;
-  std::string read(std::string_view, std::string_view, std::string_view,
-                   std::string_view default_value) override {
-    return std::string(default_value);
-  }
-  bool write(std::string_view, std::string_view, std::string_view, std::string_view,
-             std::string* error) override {
-    *error = "validation stores nothing";
-    return false;
-  }
-};
+bool is_set(const QCommandLineParser& parser, const char* name) {
+  return parser.isSet(QString::fromLatin1(name));
+}
 
 void print(std::FILE* stream, const QString& text) {
   const auto bytes = text.toUtf8();
   write_all(stream, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
+void print_error(const Streams& streams, const std::string& message) {
+  print(streams.err, QStringLiteral("kestrun: %1\n").arg(QString::fromStdString(message)));
+}
+
 // A store that is there but cannot be read, or that another user could
 // change, is no "no script": the service manager must see why nothing runs.
 int settings_error(const Streams& streams, const modGeneral::StoreProblem& problem) {
-  print(streams.err, QStringLiteral("kestrun: %1\n").arg(QString::fromStdString(problem.message)));
+  print_error(streams, problem.message);
   return kExitUsage;
 }
 
@@ -92,235 +107,82 @@ int usage_error(const Streams& streams, const QString& message) {
   return kExitUsage;
 }
 
-bool read_stream(std::FILE* stream, std::string* text) {
-  char buffer[65536];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) text->append(buffer, got);
-  return std::ferror(stream) == 0;
-}
-
-}  // namespace
-
-bool read_script(const QString& name, const Streams& streams, std::string* text,
-                 std::string* error) {
-  if (name == QStringLiteral("-")) {
-    if (streams.input_closed) {
-      *error = "cannot read standard input: it is closed";
-      return false;
-    }
-    if (read_stream(streams.in, text)) return true;
-    *error = std::string("cannot read standard input: ") + std::strerror(errno);
-    return false;
+// Why the options given make no sense together, or nothing when they do.
+std::optional<QString> usage_problem(const QCommandLineParser& parser) {
+  int modes = 0;
+  for (const char* mode : kModes) modes += int(is_set(parser, mode));
+  if (modes == 0) return QStringLiteral("nothing to do");
+  if (modes > 1) {
+    return QStringLiteral(
+        "choose one of --validate, --explain, --list-drives, --headless, --store-script, "
+        "--print-script and --set-interval");
   }
-  const auto shown = escape_for_terminal(platform::argument_bytes(name));
-  std::FILE* file = platform::open_argument_file(name);
-  if (file == nullptr) {
-    *error = "cannot open '" + shown + "': " + std::strerror(errno);
-    return false;
+  if (is_set(parser, "instant") && !is_set(parser, "headless")) {
+    return QStringLiteral("--instant goes with --headless");
   }
-  const bool ok = read_stream(file, text);
-  const int read_errno = errno;
-  std::fclose(file);
-  if (!ok) *error = "cannot read '" + shown + "': " + std::strerror(read_errno);
-  return ok;
-}
-
-int validate_text(const std::string& text, std::FILE* out) {
-  NoDrives drives;
-  NoLauncher launcher;
-  NoSettings settings;
-  DiscardPane log;
-  NoRunItem run_item;
-  modGeneral::Context context{drives, launcher, settings, log, run_item, {}};
-  const auto report = modGeneral::run_detection(context, modGeneral::Mode::validate, text);
-  write_all(out, terminal_lines(report));
-  constexpr std::string_view kComplete = "Validation complete\r\n\r\n";
-  const bool complete =
-      report.size() >= kComplete.size() &&
-      report.compare(report.size() - kComplete.size(), kComplete.size(), kComplete) == 0;
-  return report.empty() || complete ? kExitOk : kExitCheckFailed;
-}
-
-int explain_text(const std::string& text, Services& services, std::FILE* out) {
-  const auto explanation = modGeneral::explain(services.drives, services.launcher, text);
-  write_all(out, explanation_text(explanation));
-  return explanation.stopped ? kExitCheckFailed : kExitOk;
-}
-
-namespace {
-
-// Whole records of a snapshot, so that one label holding another drive's
-// record cannot pass for it.
-std::vector<std::string_view> snapshot_records(std::string_view snapshot) {
-  std::vector<std::string_view> records;
-  for (std::size_t at = 0; at < snapshot.size();) {
-    auto end = snapshot.find('\0', at);
-    if (end == std::string_view::npos) end = snapshot.size();
-    records.push_back(snapshot.substr(at, end - at));
-    at = end + 1;
+  const auto files = parser.positionalArguments();
+  const bool takes_file =
+      is_set(parser, "validate") || is_set(parser, "explain") || is_set(parser, "store-script");
+  if (!files.isEmpty() && !(takes_file && files.size() == 1)) {
+    return QStringLiteral("unexpected argument '%1'").arg(files.last());
   }
-  return records;
+  if (is_set(parser, "store-script") && files.isEmpty()) {
+    return QStringLiteral("--store-script needs a FILE ('-' for standard input)");
+  }
+  return std::nullopt;
 }
 
-}  // namespace
-
+// The drive table of --list-drives, tab-separated with a header line; its
+// snapshot column follows the ignore list of `script`, as a poll pass does, so
+// it says truthfully whether an entry could have matched the drive.
 std::string list_drives(modGeneral::DriveApi& drives, std::string_view script) {
-  const auto roots = modGeneral::get_drive_strings(drives);
-  // Built as a poll pass builds it, after the script's ignore list, so the
-  // column says truthfully whether an entry could have matched the drive.
-  const auto ignore_list = modGeneral::get_ignore_list(script);
-  const auto snapshot = modGeneral::get_labelled_drives(
-      drives, ignore_list.empty() ? roots : modGeneral::remove_ignored_roots(roots, ignore_list));
-  const auto records = snapshot_records(snapshot);
   std::string table = "root\ttype\tname\tlabel\tsnapshot\tmount point\tdevice\tidentity\n";
-  for (std::size_t at = 0; at < roots.size() && roots[at] != '\0'; at += 4) {
-    const auto root = roots.substr(at, 3);
-    const auto type = drives.drive_type(root);
-    const auto label = modGeneral::get_volume_info(drives, root);
-    const auto location = drives.locate(root);
-    std::string upper = root;
-    for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const auto record = upper + " " + label;
-    const bool in_snapshot = std::find(records.begin(), records.end(), record) != records.end();
-    table +=
-        escape_for_terminal(root) + '\t' + std::to_string(type) + '\t' +
-        std::string(modGeneral::drive_type_name(type)) + '\t' + escape_for_terminal(label) + '\t' +
-        (in_snapshot ? "yes" : "no") + '\t' + escape_for_terminal(location.mount_point) + '\t' +
-        escape_for_terminal(location.device) + '\t' + escape_for_terminal(location.identity) + '\n';
+  for (const auto& drive : modGeneral::explain_drives(drives, script)) {
+    const auto label = drive.label.value_or(std::string(modGeneral::kBlankLabel));
+    const bool in_snapshot = drive.fate == modGeneral::DriveVerdict::Fate::matched;
+    table += modGeneral::escape_for_terminal(drive.root) + '\t' +
+             std::to_string(static_cast<unsigned>(drive.type)) + '\t' +
+             std::string(modGeneral::drive_type_name(drive.type)) + '\t' +
+             modGeneral::escape_for_terminal(label) + '\t' + (in_snapshot ? "yes" : "no") + '\t' +
+             modGeneral::escape_for_terminal(drive.location.mount_point) + '\t' +
+             modGeneral::escape_for_terminal(drive.location.device) + '\t' +
+             modGeneral::escape_for_terminal(drive.location.identity) + '\n';
   }
   return table;
 }
 
-int run_command_line(const QStringList& arguments, Services& services, const Streams& streams) {
-  QCommandLineParser parser;
-  parser.setApplicationDescription(
-      QStringLiteral("Runs your commands when a drive with a given volume label appears.\n"
-                     "Without options, Kestrun starts its window and tray icon."));
-  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                QStringLiteral("Show this help and exit."));
-  const QCommandLineOption version(QStringLiteral("version"),
-                                   QStringLiteral("Show the version and exit."));
-  const QCommandLineOption validate(
-      QStringLiteral("validate"),
-      QStringLiteral("Validate the script in FILE ('-' for standard input; the stored script "
-                     "when FILE is omitted) and print the report. Exit status 0 when valid, 1 "
-                     "when an entry failed a check."));
-  const QCommandLineOption explain(
-      QStringLiteral("explain"),
-      QStringLiteral("Show what a poll pass would do with the script in FILE ('-' for standard "
-                     "input; the stored script when FILE is omitted) and the drives present "
-                     "now, entry by entry, and why. Nothing is started. Exit status 0, or 1 "
-                     "when an entry failed a check."));
-  const QCommandLineOption list(
-      QStringLiteral("list-drives"),
-      QStringLiteral(
-          "Print a header line, then one tab-separated line per drive root, in the "
-          "columns: root, type, name, label, snapshot, mount point, device, identity. The "
-          "identity is what the drive's letter is remembered by."));
-  const QCommandLineOption headless(
-      QStringLiteral("headless"),
-      QStringLiteral("Poll with the stored settings and no window, writing the action log to "
-                     "standard output, until SIGINT, SIGTERM or SIGHUP."));
-  const QCommandLineOption instant(
-      QStringLiteral("instant"),
-      QStringLiteral("With --headless: also poll as soon as a filesystem is mounted or "
-                     "unmounted."));
-  const QCommandLineOption store(
-      QStringLiteral("store-script"),
-      QStringLiteral("Validate the script in FILE ('-' for standard input) as --validate does "
-                     "and, when it passes, store it as the editor's Save does; a running "
-                     "Kestrun uses it from its next pass. Exit status 0 when stored, 1 when an "
-                     "entry failed a check (nothing is stored), 2 when the file or the settings "
-                     "cannot be read or written."));
-  const QCommandLineOption print_stored(
-      QStringLiteral("print-script"),
-      QStringLiteral("Print the stored script with LF line ends, ready to edit and store "
-                     "again with --store-script."));
-  const QCommandLineOption set_interval_option(
-      QStringLiteral("set-interval"),
-      QStringLiteral("Store N as the poll interval, in seconds. N must be a positive number; "
-                     "exit status 2 otherwise."),
-      QStringLiteral("N"));
-  parser.addOptions({help, version, validate, explain, list, headless, instant, store, print_stored,
-                     set_interval_option});
-  parser.addPositionalArgument(
-      QStringLiteral("FILE"),
-      QStringLiteral("The script, with --validate, --explain or --store-script."),
-      QStringLiteral("[FILE]"));
+int run_list_drives(Services& services, const Streams& streams) {
+  write_all(streams.out,
+            list_drives(services.drives, services.settings.read(modGeneral::kAdvanced)));
+  for (const auto& warning : services.drives.take_warnings()) print_error(streams, warning);
+  return kExitOk;
+}
 
-  if (!parser.parse(arguments)) return usage_error(streams, parser.errorText());
-  const auto files = parser.positionalArguments();
-
-  if (parser.isSet(help)) {
-    print(streams.out, parser.helpText());
-    return kExitOk;
-  }
-  if (parser.isSet(version)) {
-    print(streams.out, QStringLiteral("Kestrun %1\n").arg(QString::fromStdString(version_text())));
-    return kExitOk;
-  }
-
-  int modes = 0;
-  for (const auto* mode :
-       {&validate, &explain, &list, &headless, &store, &print_stored, &set_interval_option}) {
-    modes += int(parser.isSet(*mode));
-  }
-  if (modes != 1) {
-    return usage_error(streams, modes == 0 ? QStringLiteral("nothing to do")
-                                           : QStringLiteral("choose one of --validate, "
-                                                            "--explain, --list-drives, --headless, "
-                                                            "--store-script, --print-script "
-                                                            "and --set-interval"));
-  }
-  if (parser.isSet(instant) && !parser.isSet(headless)) {
-    return usage_error(streams, QStringLiteral("--instant goes with --headless"));
-  }
-  const bool takes_file = parser.isSet(validate) || parser.isSet(explain) || parser.isSet(store);
-  if (!files.isEmpty() && !(takes_file && files.size() == 1)) {
-    return usage_error(streams, QStringLiteral("unexpected argument '%1'").arg(files.last()));
-  }
-
-  if (parser.isSet(store)) {
-    if (files.isEmpty()) {
-      return usage_error(streams,
-                         QStringLiteral("--store-script needs a FILE ('-' for standard input)"));
+// --validate and --explain: the script in the file named, or the stored one.
+int run_script_check(const QStringList& files, bool validate, Services& services,
+                     const Streams& streams) {
+  std::string text;
+  if (files.isEmpty()) {
+    text = services.settings.read(modGeneral::kAdvanced);
+    if (const auto problem = services.settings.problem()) return settings_error(streams, problem);
+  } else {
+    std::string error;
+    if (!read_script(files.first(), streams, &text, &error)) {
+      print_error(streams, error);
+      return kExitUsage;
     }
-    return store_script(files.first(), services, streams);
+    text = to_crlf(text);
   }
-  if (parser.isSet(print_stored)) return print_script(services, streams);
-  if (parser.isSet(set_interval_option)) {
-    return set_interval(parser.value(set_interval_option), services, streams);
-  }
+  if (validate) return validate_text(text, streams.out);
+  const auto explanation = modGeneral::explain(services.drives, services.launcher, text);
+  write_all(streams.out, explanation_text(explanation));
+  return explanation.stopped ? kExitCheckFailed : kExitOk;
+}
 
-  if (parser.isSet(validate) || parser.isSet(explain)) {
-    std::string text;
-    if (files.isEmpty()) {
-      text = services.settings.read(modGeneral::kAdvanced);
-      if (const auto problem = services.settings.problem()) return settings_error(streams, problem);
-    } else {
-      std::string error;
-      if (!read_script(files.first(), streams, &text, &error)) {
-        print(streams.err, QStringLiteral("kestrun: %1\n").arg(QString::fromStdString(error)));
-        return kExitUsage;
-      }
-      text = to_crlf(text);
-    }
-    if (parser.isSet(validate)) return validate_text(text, streams.out);
-    return explain_text(text, services, streams.out);
-  }
-
-  if (parser.isSet(list)) {
-    write_all(streams.out,
-              list_drives(services.drives, services.settings.read(modGeneral::kAdvanced)));
-    for (const auto& warning : services.drives.take_warnings()) {
-      print(streams.err, QStringLiteral("kestrun: %1\n").arg(QString::fromStdString(warning)));
-    }
-    return kExitOk;
-  }
-
+int run_headless_mode(bool instant, Services& services, const Streams& streams) {
   const auto interval_text = services.settings.read(modGeneral::kInterval);
   if (const auto problem = services.settings.problem()) return settings_error(streams, problem);
-  const auto interval = parse_interval(interval_text);
+  const auto interval = modGeneral::parse_interval(interval_text);
   if (!interval || *interval <= 0) {
     return usage_error(streams,
                        QStringLiteral("the stored poll interval '%1' is not a positive number "
@@ -334,7 +196,37 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
       return kExitCheckFailed;
     }
   }
-  return run_headless(services, interval_text, parser.isSet(instant), streams.out, streams.err);
+  return run_headless(services, interval_text, instant, streams.out, streams.err);
+}
+
+}  // namespace
+
+int run_command_line(const QStringList& arguments, Services& services, const Streams& streams) {
+  QCommandLineParser parser;
+  define_options(parser);
+  if (!parser.parse(arguments)) return usage_error(streams, parser.errorText());
+  if (is_set(parser, "help")) {
+    print(streams.out, parser.helpText());
+    return kExitOk;
+  }
+  if (is_set(parser, "version")) {
+    print(streams.out,
+          QStringLiteral("Kestrun %1\n").arg(QString::fromStdString(modGeneral::version_text())));
+    return kExitOk;
+  }
+  if (const auto problem = usage_problem(parser)) return usage_error(streams, *problem);
+
+  const auto files = parser.positionalArguments();
+  if (is_set(parser, "store-script")) return store_script(files.first(), services, streams);
+  if (is_set(parser, "print-script")) return print_script(services, streams);
+  if (is_set(parser, "set-interval")) {
+    return set_interval(parser.value(QStringLiteral("set-interval")), services, streams);
+  }
+  if (is_set(parser, "validate") || is_set(parser, "explain")) {
+    return run_script_check(files, is_set(parser, "validate"), services, streams);
+  }
+  if (is_set(parser, "list-drives")) return run_list_drives(services, streams);
+  return run_headless_mode(is_set(parser, "instant"), services, streams);
 }
 
 std::unique_ptr<modGeneral::SettingsStore> user_settings() {
@@ -342,7 +234,7 @@ std::unique_ptr<modGeneral::SettingsStore> user_settings() {
   return std::make_unique<QtSettingsStore>();
 }
 
-int run_with_arguments(int argc, char* argv[]) {
+int run_program(int argc, char* argv[]) {
   // Before anything opens a descriptor that could take a closed stream's place.
   Streams streams;
   streams.input_closed = platform::reopen_closed_standard_streams();

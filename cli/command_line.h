@@ -45,24 +45,8 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
 std::unique_ptr<modGeneral::SettingsStore> user_settings();
 
 /// The program started with arguments: the real machine and settings, no
-/// display. Gives the exit status. Not named main: Qt renames every main
-/// on Windows for its entry point.
-int run_with_arguments(int argc, char* argv[]);
-
-/// Reads the script file `name` (an argument as run_command_line() got it), or
-/// standard input for "-". On failure says which file and why.
-bool read_script(const QString& name, const Streams& streams, std::string* text,
-                 std::string* error);
-
-/// Validates `text` (line ends as read) and writes the report with LF line ends.
-int validate_text(const std::string& text, std::FILE* out);
-
-/// Explains what a poll pass would do with `text` on the drives present now,
-/// launching nothing. 0, or 1 when an entry failed a check.
-int explain_text(const std::string& text, Services& services, std::FILE* out);
-
-/// The drive table of --list-drives, tab-separated with a header line; its
-/// snapshot column follows the ignore list of `script`.
-std::string list_drives(modGeneral::DriveApi& drives, std::string_view script);
+/// display. Gives the exit status. Not named main: Qt for Windows renames
+/// every main it sees to qMain, this one included.
+int run_program(int argc, char* argv[]);
 
 }  // namespace kestrun::cli

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/modGeneral.h"
+#include "engine/text_bytes.h"
 
 namespace kestrun::cli {
 
@@ -13,59 +14,12 @@ namespace {
 using modGeneral::DriveVerdict;
 using modGeneral::EntryVerdict;
 
-// The length of the UTF-8 character at the start of `text` (1 to 4), or 0 for
-// a byte that does not start a valid one.
-std::size_t utf8_length(std::string_view text) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const auto lead = byte(0);
-  std::size_t length = 0;
-  char32_t code = 0;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    code = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    code = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    code = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (text.size() < length) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(i) & 0x3F);
-  }
-  const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-  const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-  return overlong || surrogate || code > 0x10FFFF ? 0 : length;
-}
-
-char32_t code_point(std::string_view character) {
-  if (character.size() == 1) return static_cast<unsigned char>(character[0]);
-  char32_t code = static_cast<unsigned char>(character[0]) & (0x7F >> character.size());
-  for (std::size_t i = 1; i < character.size(); ++i) {
-    code = (code << 6) | (static_cast<unsigned char>(character[i]) & 0x3F);
-  }
-  return code;
-}
-
-// Characters a terminal would act on or that change how a line reads: C0 and
-// C1 controls, DEL, line and paragraph separators, and the bidirectional
-// marks, embeddings, overrides and isolates.
-bool must_escape(char32_t c) {
-  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
-         (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
-}
-
 // Calls `visit` with each character of `text`, or with a one-byte view and
 // false for a byte that is not valid UTF-8.
 template <typename Visit>
 void for_each_character(std::string_view text, Visit visit) {
   while (!text.empty()) {
-    const auto length = utf8_length(text);
+    const auto length = modGeneral::utf8_sequence_length(text);
     visit(text.substr(0, std::max<std::size_t>(length, 1)), length > 0);
     text.remove_prefix(std::max<std::size_t>(length, 1));
   }
@@ -74,7 +28,8 @@ void for_each_character(std::string_view text, Visit visit) {
 bool needs_escapes(std::string_view word) {
   bool needed = false;
   for_each_character(word, [&](std::string_view character, bool valid) {
-    needed = needed || !valid || must_escape(code_point(character));
+    needed =
+        needed || !valid || modGeneral::is_hidden_control(modGeneral::utf8_code_point(character));
   });
   return needed;
 }
@@ -88,11 +43,8 @@ std::string cell(std::string_view text) {
   return plain(text) ? std::string(text) : shell_quote(text);
 }
 
-std::size_t width(std::string_view text) {
-  std::size_t characters = 0;
-  for_each_character(text, [&](std::string_view, bool) { ++characters; });
-  return characters;
-}
+// Cells are quoted when they hold anything but valid, printable UTF-8.
+std::size_t width(std::string_view text) { return modGeneral::character_count(text); }
 
 std::string padded(std::string text, std::size_t to) {
   text.append(to > width(text) ? to - width(text) : 0, ' ');
@@ -173,12 +125,11 @@ std::string runs_text(const EntryVerdict& entry) {
   }
   text += "  argv:";
   for (const auto& word : entry.words) text += " " + shell_quote(word);
-  const auto& request = entry.request;
-  text += "\n  env: KESTRUN_DRIVE=" + shell_quote(request.root) +
-          " KESTRUN_LETTER=" + shell_quote(request.letter) +
-          " KESTRUN_LABEL=" + shell_quote(request.label) +
-          " KESTRUN_MOUNT=" + shell_quote(request.mount_point) +
-          " KESTRUN_DEVICE=" + shell_quote(request.device) + "\n";
+  text += "\n  env:";
+  for (const auto& variable : modGeneral::kDriveVariables) {
+    text += " " + std::string(variable.name) + "=" + shell_quote(entry.request.*variable.field);
+  }
+  text += "\n";
   return text;
 }
 
@@ -215,7 +166,7 @@ std::string shell_quote(std::string_view word) {
   }
   std::string quoted = "$'";
   for_each_character(word, [&](std::string_view character, bool valid) {
-    if (valid && !must_escape(code_point(character))) {
+    if (valid && !modGeneral::is_hidden_control(modGeneral::utf8_code_point(character))) {
       if (character == "'" || character == "\\") quoted += '\\';
       quoted += character;
       return;

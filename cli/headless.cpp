@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "platform/process_events.h"
+#include "platform/native.h"
 
 namespace kestrun::cli {
 
@@ -54,12 +54,13 @@ void Headless::stop() {
 int run_headless(Services& services, const std::string& interval_text, bool instant, std::FILE* out,
                  std::FILE* err) {
   Headless headless(services, interval_text, out, err);
-  const auto termination = platform::watch_termination_requests([&headless] {
+  const auto native = platform::make_native_interface();
+  const auto termination = native->watch_termination_requests([&headless] {
     headless.stop();
     QCoreApplication::quit();
   });
   std::unique_ptr<QObject> mounts;
-  if (instant) mounts = platform::watch_mounts([&headless] { headless.poll(); });
+  if (instant) mounts = native->watch_mounts([&headless] { headless.poll(); });
   headless.start();
   return QCoreApplication::exec();
 }

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "cli/command_line.h"
-#include "cli/stdout_pane.h"
+#include "cli/stream_pane.h"
 #include "engine/modGeneral.h"
 #include "engine/poll_clock.h"
 
@@ -33,19 +33,13 @@ class Headless : public QObject {
   QTimer& timer() { return timer_; }
 
  private:
-  class NoRunItem : public modGeneral::RunItem {
-   public:
-    void set_caption(const std::string&) override {}
-    void set_tag(const modGeneral::LaunchRequest&) override {}
-  };
-
   void report_store_problem();
 
   std::string interval_text_;
   StreamPane log_;
-  NoRunItem run_item_;
+  modGeneral::NoRunItem run_item_;
   modGeneral::Context context_;
-  PollClock clock_;
+  modGeneral::PollClock clock_;
   QTimer timer_;
   std::FILE* err_;
   std::string store_problem_;  // as last reported

@@ -1,9 +1,12 @@
 #include "cli/script_commands.h"
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <string_view>
 
-#include "cli/stdout_pane.h"
+#include "cli/stream_pane.h"
+#include "engine/modGeneral.h"
 #include "engine/poll_clock.h"
 #include "engine/text_bytes.h"
 #include "platform/process_start.h"
@@ -11,6 +14,55 @@
 namespace kestrun::cli {
 
 namespace {
+
+// Validation writes its error lines to the action log too; on the command
+// line the report already carries them.
+class DiscardPane : public modGeneral::TextPane {
+ public:
+  std::string text() const override { return {}; }
+  void set_text(const std::string&) override {}
+  std::size_t selection_start() const override { return 0; }
+  void set_selection_start(std::size_t) override {}
+  void set_selection_length(std::size_t) override {}
+};
+
+// Validation needs no drives, launcher or store; these answer nothing.
+class NoDrives : public modGeneral::DriveApi {
+ public:
+  std::size_t logical_drive_strings(std::size_t, char*) override { return 0; }
+  std::optional<std::string> volume_label(std::string_view) override { return std::nullopt; }
+  modGeneral::DriveType drive_type(std::string_view) override { return modGeneral::kDriveUnknown; }
+};
+
+class NoLauncher : public modGeneral::Launcher {
+ public:
+  bool launch(const modGeneral::LaunchRequest&, std::string* error) override {
+    *error = "validation launches nothing";
+    return false;
+  }
+};
+
+class NoSettings : public modGeneral::SettingsStore {
+ public:
+  using SettingsStore::read;
+  using SettingsStore::write;
+  std::string read(std::string_view, std::string_view, std::string_view,
+                   std::string_view default_value) override {
+    return std::string(default_value);
+  }
+  bool write(std::string_view, std::string_view, std::string_view, std::string_view,
+             std::string* error) override {
+    *error = "validation stores nothing";
+    return false;
+  }
+};
+
+bool read_stream(std::FILE* stream, std::string* text) {
+  char buffer[65536];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) text->append(buffer, got);
+  return std::ferror(stream) == 0;
+}
 
 int fail(const Streams& streams, std::string_view message) {
   write_all(streams.err, "kestrun: " + std::string(message) + "\n");
@@ -26,6 +78,46 @@ bool store(const modGeneral::SettingKey& key, std::string_view value, Services& 
 }
 
 }  // namespace
+
+bool read_script(const QString& name, const Streams& streams, std::string* text,
+                 std::string* error) {
+  if (name == QStringLiteral("-")) {
+    if (streams.input_closed) {
+      *error = "cannot read standard input: it is closed";
+      return false;
+    }
+    if (read_stream(streams.in, text)) return true;
+    *error = std::string("cannot read standard input: ") + std::strerror(errno);
+    return false;
+  }
+  const auto shown = modGeneral::escape_for_terminal(platform::argument_bytes(name));
+  std::FILE* file = platform::open_argument_file(name);
+  if (file == nullptr) {
+    *error = "cannot open '" + shown + "': " + std::strerror(errno);
+    return false;
+  }
+  const bool ok = read_stream(file, text);
+  const int read_errno = errno;
+  std::fclose(file);
+  if (!ok) *error = "cannot read '" + shown + "': " + std::strerror(read_errno);
+  return ok;
+}
+
+int validate_text(const std::string& text, std::FILE* out) {
+  NoDrives drives;
+  NoLauncher launcher;
+  NoSettings settings;
+  DiscardPane log;
+  modGeneral::NoRunItem run_item;
+  modGeneral::Context context{drives, launcher, settings, log, run_item, {}};
+  const auto report = modGeneral::run_detection(context, modGeneral::Mode::validate, text);
+  write_all(out, terminal_lines(report));
+  constexpr std::string_view kComplete = "Validation complete\r\n\r\n";
+  const bool complete =
+      report.size() >= kComplete.size() &&
+      report.compare(report.size() - kComplete.size(), kComplete.size(), kComplete) == 0;
+  return report.empty() || complete ? kExitOk : kExitCheckFailed;
+}
 
 int store_script(const QString& file, Services& services, const Streams& streams) {
   std::string text;
@@ -55,9 +147,9 @@ int print_script(Services& services, const Streams& streams) {
 
 int set_interval(const QString& value, Services& services, const Streams& streams) {
   const auto text = platform::argument_bytes(value);
-  const auto seconds = parse_interval(text);
+  const auto seconds = modGeneral::parse_interval(text);
   if (!seconds || *seconds <= 0) {
-    return fail(streams, "the poll interval '" + escape_for_terminal(text) +
+    return fail(streams, "the poll interval '" + modGeneral::escape_for_terminal(text) +
                              "' is not a positive number of seconds");
   }
   return store(modGeneral::kInterval, text, services, streams) ? kExitOk : kExitUsage;

@@ -3,10 +3,20 @@
 #pragma once
 
 #include <QString>
+#include <cstdio>
+#include <string>
 
 #include "cli/command_line.h"
 
 namespace kestrun::cli {
+
+/// Reads the script file `name` (an argument as run_command_line() got it), or
+/// standard input for "-". On failure says which file and why.
+bool read_script(const QString& name, const Streams& streams, std::string* text,
+                 std::string* error);
+
+/// Validates `text` (line ends as read) and writes the report with LF line ends.
+int validate_text(const std::string& text, std::FILE* out);
 
 /// Validates the script in `file` ('-' for standard input) exactly as
 /// --validate does, report and LF to CR LF conversion included, and stores it

@@ -1,31 +1,11 @@
 // The action log's operations. Appends set the pane's whole text, as the pane
 // offers nothing finer; the size cap bounds what that costs.
-#include <bit>
-#include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "engine/modGeneral.h"
 
 namespace modGeneral {
-
-std::size_t character_count(const std::string& text) {
-  // Continuation bytes (10xxxxxx) belong to the character before them. The
-  // log is measured before every detection, so count eight bytes at a time.
-  constexpr std::uint64_t kLowBits = 0x0101010101010101ULL;
-  std::size_t continuations = 0;
-  std::size_t at = 0;
-  for (; at + 8 <= text.size(); at += 8) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, text.data() + at, sizeof word);
-    continuations += static_cast<std::size_t>(std::popcount((word >> 7) & ~(word >> 6) & kLowBits));
-  }
-  for (; at < text.size(); ++at) {
-    continuations += (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
-  }
-  return text.size() - continuations;
-}
 
 std::size_t TextPane::length() const { return character_count(text()); }
 

@@ -50,7 +50,7 @@ class DriveApi {
   virtual std::optional<std::string> volume_label(std::string_view root) = 0;
 
   /// One of the DriveType codes for `root`.
-  virtual unsigned drive_type(std::string_view root) = 0;
+  virtual DriveType drive_type(std::string_view root) = 0;
 
   /// Where `root` is mounted, for the environment of launched commands and for
   /// showing the user. The default suits platforms with real drive letters.

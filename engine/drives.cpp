@@ -12,9 +12,6 @@ namespace {
 
 constexpr std::size_t kRecordSize = 4;
 constexpr std::size_t kRootSize = 3;
-// What an unreadable volume gives: the blank buffer the label was to be read into.
-constexpr std::string_view kBlankLabel = "              ";
-
 bool is_blank(std::string_view text) {
   return text.find_first_not_of(' ') == std::string_view::npos;
 }
@@ -38,7 +35,7 @@ void for_each_root(std::string_view roots, Visit visit) {
 
 }  // namespace
 
-std::string_view drive_type_name(unsigned type) {
+std::string_view drive_type_name(DriveType type) {
   switch (type) {
     case kDriveNoRootDir:
       return "no root";

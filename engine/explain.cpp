@@ -25,6 +25,17 @@ bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
   });
 }
 
+// Whole records only: a label that holds another drive's record ("xD:\ FOO")
+// must not put that drive in the snapshot.
+bool has_record(std::string_view snapshot, std::string_view record) {
+  for (std::size_t at = 0; at < snapshot.size();) {
+    const auto end = std::min(snapshot.find('\0', at), snapshot.size());
+    if (snapshot.substr(at, end - at) == record) return true;
+    at = end + 1;
+  }
+  return false;
+}
+
 std::vector<DriveVerdict> drive_verdicts(DriveApi& drives, std::string_view roots,
                                          std::string_view ignore_list, std::string_view snapshot) {
   std::vector<DriveVerdict> verdicts;
@@ -40,8 +51,7 @@ std::vector<DriveVerdict> drive_verdicts(DriveApi& drives, std::string_view root
     if (auto item = ignoring_item(ignore_list, roots.substr(at, 3))) {
       drive.fate = DriveVerdict::Fate::ignored;
       drive.ignore_item = std::move(*item);
-    } else if (drive.label &&
-               snapshot.find(drive.root + " " + *drive.label + '\0') != std::string::npos) {
+    } else if (drive.label && has_record(snapshot, drive.root + " " + *drive.label)) {
       drive.fate = DriveVerdict::Fate::matched;
     } else if (!drive.label) {
       drive.fate = DriveVerdict::Fate::unreadable;
@@ -69,15 +79,29 @@ std::vector<NearMiss> near_misses(const std::vector<DriveVerdict>& drives, std::
   return misses;
 }
 
-}  // namespace
-
-Explanation explain(DriveApi& drives, const Launcher& launcher, std::string_view script) {
-  Explanation explanation;
+// The snapshot as a poll pass builds it, after the ignore list, and the
+// verdict on every root.
+std::string look_at_drives(DriveApi& drives, std::string_view script,
+                           std::vector<DriveVerdict>* verdicts) {
   const auto ignore_list = get_ignore_list(script);
   const auto roots = get_drive_strings(drives);
   const auto kept = ignore_list.empty() ? roots : remove_ignored_roots(roots, ignore_list);
-  const auto snapshot = get_labelled_drives(drives, kept);
-  explanation.drives = drive_verdicts(drives, roots, ignore_list, snapshot);
+  auto snapshot = get_labelled_drives(drives, kept);
+  *verdicts = drive_verdicts(drives, roots, ignore_list, snapshot);
+  return snapshot;
+}
+
+}  // namespace
+
+std::vector<DriveVerdict> explain_drives(DriveApi& drives, std::string_view script) {
+  std::vector<DriveVerdict> verdicts;
+  look_at_drives(drives, script, &verdicts);
+  return verdicts;
+}
+
+Explanation explain(DriveApi& drives, const Launcher& launcher, std::string_view script) {
+  Explanation explanation;
+  const auto snapshot = look_at_drives(drives, script, &explanation.drives);
   explanation.script_empty = script.empty();
   if (script.empty()) return explanation;
 

@@ -16,7 +16,7 @@ struct DriveVerdict {
   enum class Fate { matched, ignored, unreadable, wrong_type };
 
   std::string root;  ///< upper case, "E:\"
-  unsigned type = kDriveUnknown;
+  DriveType type = kDriveUnknown;
   std::optional<std::string> label;  ///< as matched ("(no label)" when empty); none if unreadable
   DriveLocation location;
   Fate fate = Fate::matched;  ///< matched: in the snapshot that entries are matched against
@@ -53,6 +53,10 @@ struct Explanation {
   /// An entry broke a rule, so the walk ends there as every pass's does.
   bool stopped = false;
 };
+
+/// Every drive root and what a poll pass over `script` makes of it, in the
+/// order the roots are listed.
+std::vector<DriveVerdict> explain_drives(DriveApi& drives, std::string_view script);
 
 /// What a poll pass over `script` would do on the drives present now, as if
 /// the drives had just changed.

@@ -1,6 +1,7 @@
 // Starting the user's commands as processes of their own.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,21 @@ struct LaunchRequest {
   std::string mount_point;  ///< KESTRUN_MOUNT
   std::string device;       ///< KESTRUN_DEVICE, empty when there is none
 };
+
+/// An environment variable that carries one of a request's drive fields.
+struct DriveVariable {
+  std::string_view name;
+  std::string LaunchRequest::*field;
+};
+
+/// Every variable a launched command gets, in the order they are shown.
+inline constexpr std::array<DriveVariable, 5> kDriveVariables = {{
+    {"KESTRUN_DRIVE", &LaunchRequest::root},
+    {"KESTRUN_LETTER", &LaunchRequest::letter},
+    {"KESTRUN_LABEL", &LaunchRequest::label},
+    {"KESTRUN_MOUNT", &LaunchRequest::mount_point},
+    {"KESTRUN_DEVICE", &LaunchRequest::device},
+}};
 
 /// How a started command ended.
 struct CommandOutcome {

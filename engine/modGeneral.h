@@ -84,9 +84,12 @@ class EntryWalker {
 
 inline constexpr std::string_view kNoLabel = "(no label)";
 inline constexpr std::string_view kAnyLabel = "(any)";
+/// What get_volume_info() gives for a volume that cannot be read: the blank
+/// buffer the label was to be read into.
+inline constexpr std::string_view kBlankLabel = "              ";
 
 /// "removable", "fixed", "remote", "optical", "ramdisk", "no root" or "unknown".
-std::string_view drive_type_name(unsigned type);
+std::string_view drive_type_name(DriveType type);
 
 /// The drive root list: 4-byte records and a final NUL; "" when listing fails.
 std::string get_drive_strings(DriveApi& drives);

@@ -5,9 +5,9 @@
 #include <limits>
 
 #include "engine/modGeneral.h"
-#include "engine/printable.h"
+#include "engine/text_bytes.h"
 
-namespace kestrun {
+namespace modGeneral {
 
 std::optional<double> parse_interval(std::string_view text) {
   const auto first = text.find_first_not_of(" \t");
@@ -56,17 +56,17 @@ std::string PollClock::note_interval(std::string_view interval_text) {
   }
   if (told_ == interval_text) return {};
   told_ = std::string(interval_text);
-  return "Interval '" + escape_controls(interval_text) +
+  return "Interval '" + escape_for_terminal(interval_text) +
          "' is not a number: no poll pass runs until it is a positive number of seconds";
 }
 
-void start_polling(modGeneral::Context& context, PollClock& clock, std::string_view interval_text) {
+void start_polling(Context& context, PollClock& clock, std::string_view interval_text) {
   clock.reset();
-  modGeneral::log_replace(context.action_log, modGeneral::kStartedLine);
+  log_replace(context.action_log, kStartedLine);
   const std::string note = clock.note_interval(interval_text);
-  if (!note.empty()) modGeneral::log_append(context.action_log, note);
+  if (!note.empty()) log_append(context.action_log, note);
   context.last_drive_snapshot.clear();
-  modGeneral::run_detection(context, modGeneral::Mode::poll);
+  run_detection(context, Mode::poll);
 }
 
-}  // namespace kestrun
+}  // namespace modGeneral

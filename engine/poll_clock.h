@@ -7,10 +7,8 @@
 #include <string_view>
 
 namespace modGeneral {
-struct Context;
-}
 
-namespace kestrun {
+struct Context;
 
 /// The interval text as seconds: a decimal number, spaces allowed around it.
 /// std::nullopt for anything else (empty, letters, "10s", inf, nan).
@@ -56,6 +54,6 @@ class PollClock {
 /// "Started..." (and the note for an interval that is not a number), the last
 /// snapshot forgotten, and a poll pass at once that therefore acts on every
 /// matching drive present.
-void start_polling(modGeneral::Context& context, PollClock& clock, std::string_view interval_text);
+void start_polling(Context& context, PollClock& clock, std::string_view interval_text);
 
-}  // namespace kestrun
+}  // namespace modGeneral

@@ -18,4 +18,11 @@ class RunItem {
   virtual void set_tag(const LaunchRequest& tag) = 0;
 };
 
+/// The run item of a program without a tray: it shows nothing.
+class NoRunItem final : public RunItem {
+ public:
+  void set_caption(const std::string&) override {}
+  void set_tag(const LaunchRequest&) override {}
+};
+
 }  // namespace modGeneral

@@ -1,31 +1,15 @@
 #include "engine/text_bytes.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
-namespace kestrun {
+namespace modGeneral {
 
 namespace {
 
-char32_t decode(std::string_view sequence) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(sequence[i]); };
-  switch (sequence.size()) {
-    case 1:
-      return byte(0);
-    case 2:
-      return (char32_t(byte(0) & 0x1F) << 6) | (byte(1) & 0x3F);
-    case 3:
-      return (char32_t(byte(0) & 0x0F) << 12) | (char32_t(byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
-    default:
-      return (char32_t(byte(0) & 0x07) << 18) | (char32_t(byte(1) & 0x3F) << 12) |
-             (char32_t(byte(2) & 0x3F) << 6) | (byte(3) & 0x3F);
-  }
-}
-
-// Code points a terminal acts on rather than shows.
-bool is_hidden_control(char32_t c) {
-  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) ||
-         (c >= 0x2066 && c <= 0x2069);
-}
+bool is_continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
 
 void append_escape(std::string& out, char32_t c, bool is_byte) {
   switch (c) {
@@ -79,6 +63,47 @@ std::size_t utf8_sequence_length(std::string_view text) {
   return length;
 }
 
+char32_t utf8_code_point(std::string_view sequence) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(sequence[i]); };
+  if (sequence.size() == 1) return byte(0);
+  char32_t code = byte(0) & (0x7F >> sequence.size());
+  for (std::size_t i = 1; i < sequence.size(); ++i) code = (code << 6) | (byte(i) & 0x3F);
+  return code;
+}
+
+std::size_t character_count(std::string_view text) {
+  // The log is measured before every detection, so count eight bytes at a time.
+  constexpr std::uint64_t kLowBits = 0x0101010101010101ULL;
+  std::size_t continuations = 0;
+  std::size_t at = 0;
+  for (; at + 8 <= text.size(); at += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text.data() + at, sizeof word);
+    continuations += static_cast<std::size_t>(std::popcount((word >> 7) & ~(word >> 6) & kLowBits));
+  }
+  for (; at < text.size(); ++at) continuations += is_continuation(text[at]);
+  return text.size() - continuations;
+}
+
+std::size_t character_bytes(std::string_view text) {
+  std::size_t length = 1;
+  while (length < text.size() && is_continuation(text[length])) ++length;
+  return length;
+}
+
+std::size_t character_offset(std::string_view text, std::size_t position) {
+  std::size_t at = 0;
+  for (std::size_t character = 0; character < position && at < text.size(); ++character) {
+    at += character_bytes(text.substr(at));
+  }
+  return at;
+}
+
+bool is_hidden_control(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+         (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 std::string escape_for_terminal(std::string_view text) {
   std::string escaped;
   escaped.reserve(text.size());
@@ -91,7 +116,7 @@ std::string escape_for_terminal(std::string_view text) {
       continue;
     }
     const auto sequence = text.substr(0, length);
-    const char32_t c = decode(sequence);
+    const char32_t c = utf8_code_point(sequence);
     if (is_hidden_control(c)) {
       append_escape(escaped, c, length == 1);
     } else {
@@ -102,4 +127,4 @@ std::string escape_for_terminal(std::string_view text) {
   return escaped;
 }
 
-}  // namespace kestrun
+}  // namespace modGeneral

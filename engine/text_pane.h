@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <string>
 
+#include "engine/text_bytes.h"
+
 namespace modGeneral {
 
 /// Text is UTF-8 with CR LF line ends. Positions and lengths count characters
-/// as the user sees them (code points), a CR LF counting 2, not bytes.
+/// as character_count() does (code points, a CR LF counting 2), not bytes.
 class TextPane {
  public:
   virtual ~TextPane() = default;
@@ -25,8 +27,5 @@ class TextPane {
   /// Extends the selection from the caret over `length` characters.
   virtual void set_selection_length(std::size_t length) = 0;
 };
-
-/// The number of code points in UTF-8 `text`; stray bytes count one each.
-std::size_t character_count(const std::string& text);
 
 }  // namespace modGeneral

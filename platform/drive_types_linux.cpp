@@ -61,7 +61,7 @@ bool removable_attribute(const std::string& disk) {
 }
 
 // Types that the kernel's name alone settles, partitions included.
-std::optional<unsigned> type_by_name(std::string_view name, std::string_view fs_type) {
+std::optional<modGeneral::DriveType> type_by_name(std::string_view name, std::string_view fs_type) {
   if (name.starts_with("sr")) return modGeneral::kDriveCdrom;
   if (name.starts_with("zram") || name.starts_with("ram")) return modGeneral::kDriveRamdisk;
   if (name.starts_with("loop")) {
@@ -75,7 +75,7 @@ std::optional<unsigned> type_by_name(std::string_view name, std::string_view fs_
 }
 
 // `link` is a sysfs link to a block device's folder, whose target names it.
-unsigned classify(const std::string& link, std::string_view fs_type, int depth) {
+modGeneral::DriveType classify(const std::string& link, std::string_view fs_type, int depth) {
   const auto target = read_link(link);
   if (!target) return modGeneral::kDriveFixed;
   auto name = base_name(*target);
@@ -100,7 +100,8 @@ std::string block_device_name(const std::string& sysfs, dev_t device) {
   return target ? std::string(base_name(*target)) : std::string();
 }
 
-unsigned block_drive_type(const std::string& sysfs, dev_t device, std::string_view fs_type) {
+modGeneral::DriveType block_drive_type(const std::string& sysfs, dev_t device,
+                                       std::string_view fs_type) {
   return classify(device_link(sysfs, device), fs_type, 0);
 }
 

@@ -91,7 +91,7 @@ std::optional<std::string> LinuxDriveApi::volume_label(std::string_view root) {
   return clean_label(*label);
 }
 
-unsigned LinuxDriveApi::drive_type(std::string_view root) {
+modGeneral::DriveType LinuxDriveApi::drive_type(std::string_view root) {
   const auto* lettered = find(root);
   if (!lettered) return modGeneral::kDriveNoRootDir;
   const auto* drive = &lettered->drive;
@@ -168,7 +168,7 @@ bool LinuxDriveApi::mount_table_unchanged() const {
 
 bool LinuxDriveApi::read_mount_table() {
   if (mountinfo_fd_ >= 0) return read_from_start(mountinfo_fd_, mountinfo_text_);
-  const int fd = open(sources_.mountinfo.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = open_mount_table(sources_.mountinfo);
   if (fd < 0) return false;
   const bool read = read_from_start(fd, mountinfo_text_);
   if (read && is_proc_file(fd)) {
@@ -199,40 +199,45 @@ const LetteredDrive* LinuxDriveApi::find(std::string_view root) {
   return nullptr;
 }
 
-// First source that answers wins. The mounted filesystem is only asked when
-// no FUSE process stands in the way, since a hung one would hang the window.
-std::optional<std::string> LinuxDriveApi::block_label(const MountedDrive& drive) const {
+// First source that answers wins: the mounted filesystem, udev's record, the
+// /dev/disk link, then the device itself. The mounted filesystem is only asked
+// when no FUSE process stands in the way, since a hung one would hang the
+// window; the device only where volumes may be queried.
+template <typename Mounted, typename Udev, typename Probed>
+std::optional<std::string> LinuxDriveApi::first_answer(const MountedDrive& drive, Mounted mounted,
+                                                       Udev udev, const std::string& links,
+                                                       Probed probed) const {
   if (sources_.query_volumes && !drive.fuse && !drive.behind_remote) {
-    if (auto label = mounted_label(drive.mount.mount_point, drive.mount.mount_id)) return label;
+    if (auto answer = mounted()) return answer;
   }
   if (!drive.device) return std::nullopt;
-  if (auto label = udev_label(sources_.udev_data, *drive.device)) return label;
-  if (auto label =
-          by_label_link(sources_.by_label, block_device_name(sources_.sysfs, *drive.device))) {
-    return label;
+  if (auto answer = udev(sources_.udev_data, *drive.device)) return answer;
+  if (auto answer = by_label_link(links, block_device_name(sources_.sysfs, *drive.device))) {
+    return answer;
   }
   if (!sources_.query_volumes) return std::nullopt;
-  return probed_label(device_node(drive), *drive.device);
+  return probed(device_node(drive), *drive.device);
 }
 
-// The same order as for labels; every source gives the UUID as libblkid does.
+std::optional<std::string> LinuxDriveApi::block_label(const MountedDrive& drive) const {
+  return first_answer(
+      drive, [&] { return mounted_label(drive.mount.mount_point, drive.mount.mount_id); },
+      udev_label, sources_.by_label, probed_label);
+}
+
+// Every source gives the UUID as libblkid does.
 std::optional<std::string> LinuxDriveApi::block_uuid(const MountedDrive& drive) const {
-  if (sources_.query_volumes && !drive.fuse && !drive.behind_remote) {
-    if (auto uuid =
-            mounted_uuid(drive.mount.mount_point, drive.mount.mount_id, drive.mount.fs_type)) {
-      return uuid;
-    }
-  }
-  if (!drive.device) return std::nullopt;
-  if (auto uuid = udev_uuid(sources_.udev_data, *drive.device)) return uuid;
-  if (auto uuid =
-          by_label_link(sources_.by_uuid, block_device_name(sources_.sysfs, *drive.device))) {
-    return uuid;
-  }
-  if (!sources_.query_volumes) return std::nullopt;
-  auto probed = probe_volume(device_node(drive), *drive.device);
-  if (!probed || probed->uuid.empty()) return std::nullopt;
-  return std::move(probed->uuid);
+  return first_answer(
+      drive,
+      [&] {
+        return mounted_uuid(drive.mount.mount_point, drive.mount.mount_id, drive.mount.fs_type);
+      },
+      udev_uuid, sources_.by_uuid,
+      [](const std::string& node, dev_t device) -> std::optional<std::string> {
+        auto probed = probe_volume(node, device);
+        if (!probed || probed->uuid.empty()) return std::nullopt;
+        return std::move(probed->uuid);
+      });
 }
 
 }  // namespace kestrun::platform

@@ -17,7 +17,7 @@ namespace kestrun::platform {
 
 /// Where the layer looks. Tests point these at temporary trees.
 struct LinuxSources {
-  std::string mountinfo = "/proc/self/mountinfo";
+  std::string mountinfo = std::string(kMountTablePath);
   std::string sysfs = "/sys";
   std::string udev_data = "/run/udev/data";
   std::string by_label = "/dev/disk/by-label";
@@ -53,7 +53,7 @@ class LinuxDriveApi : public modGeneral::DriveApi {
 
   std::size_t logical_drive_strings(std::size_t length, char* buffer) override;
   std::optional<std::string> volume_label(std::string_view root) override;
-  unsigned drive_type(std::string_view root) override;
+  modGeneral::DriveType drive_type(std::string_view root) override;
   /// The preferred mount's folder, and the device node ("" for network drives
   /// and ZFS pools).
   modGeneral::DriveLocation locate(std::string_view root) override;
@@ -77,6 +77,9 @@ class LinuxDriveApi : public modGeneral::DriveApi {
   const LetteredDrive* find(std::string_view root);
   std::optional<std::string> block_label(const MountedDrive& drive) const;
   std::optional<std::string> block_uuid(const MountedDrive& drive) const;
+  template <typename Mounted, typename Udev, typename Probed>
+  std::optional<std::string> first_answer(const MountedDrive& drive, Mounted mounted, Udev udev,
+                                          const std::string& links, Probed probed) const;
 
   LinuxSources sources_;
   DeviceResolver resolve_;

@@ -34,8 +34,8 @@ std::optional<std::string> WindowsDriveApi::volume_label(std::string_view root) 
   return to_utf8(label);
 }
 
-unsigned WindowsDriveApi::drive_type(std::string_view root) {
-  return GetDriveTypeW(to_wide(root).c_str());
+modGeneral::DriveType WindowsDriveApi::drive_type(std::string_view root) {
+  return static_cast<modGeneral::DriveType>(GetDriveTypeW(to_wide(root).c_str()));
 }
 
 }  // namespace kestrun::platform

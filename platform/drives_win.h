@@ -17,7 +17,7 @@ class WindowsDriveApi : public modGeneral::DriveApi {
   std::size_t logical_drive_strings(std::size_t length, char* buffer) override;
   /// The whole label, however long the file system allows it to be.
   std::optional<std::string> volume_label(std::string_view root) override;
-  unsigned drive_type(std::string_view root) override;
+  modGeneral::DriveType drive_type(std::string_view root) override;
 };
 
 }  // namespace kestrun::platform

@@ -117,7 +117,7 @@ std::string clean_label(std::string_view raw) {
   std::string clean;
   clean.reserve(raw.size());
   while (!raw.empty()) {
-    const auto length = utf8_sequence_length(raw);
+    const auto length = modGeneral::utf8_sequence_length(raw);
     if (length == 0) {
       clean.append("\xEF\xBF\xBD");
       raw.remove_prefix(1);

@@ -78,9 +78,10 @@ std::string find_program(const std::string& name, int* failure) {
 }
 
 bool is_kestrun_variable(std::string_view entry) {
-  for (const std::string_view name : {"KESTRUN_DRIVE=", "KESTRUN_LETTER=", "KESTRUN_LABEL=",
-                                      "KESTRUN_MOUNT=", "KESTRUN_DEVICE="}) {
-    if (entry.starts_with(name)) return true;
+  for (const auto& variable : modGeneral::kDriveVariables) {
+    if (entry.starts_with(variable.name) && entry.substr(variable.name.size()).starts_with('=')) {
+      return true;
+    }
   }
   return false;
 }
@@ -90,11 +91,9 @@ std::vector<std::string> environment_for(const modGeneral::LaunchRequest& reques
   for (char** entry = environ; entry && *entry; ++entry) {
     if (!is_kestrun_variable(*entry)) entries.emplace_back(*entry);
   }
-  entries.push_back("KESTRUN_DRIVE=" + request.root);
-  entries.push_back("KESTRUN_LETTER=" + request.letter);
-  entries.push_back("KESTRUN_LABEL=" + request.label);
-  entries.push_back("KESTRUN_MOUNT=" + request.mount_point);
-  entries.push_back("KESTRUN_DEVICE=" + request.device);
+  for (const auto& variable : modGeneral::kDriveVariables) {
+    entries.push_back(std::string(variable.name) + "=" + request.*variable.field);
+  }
   return entries;
 }
 

@@ -15,8 +15,9 @@ struct Variable {
   std::wstring entry;  // "name=value", as the block holds it
 };
 
-Variable variable(const wchar_t* name, const std::string& value) {
-  return {name, name + (L"=" + to_wide(value))};
+Variable variable(std::string_view name, const std::string& value) {
+  const std::wstring wide_name = to_wide(name);
+  return {wide_name, wide_name + L"=" + to_wide(value)};
 }
 
 // Names compare as Windows compares them: ordinal, ignoring case.
@@ -42,11 +43,10 @@ std::vector<Variable> current_environment() {
 // This process's environment with the request's variables set. They replace any
 // that Kestrun itself inherited, from being started by one of its own commands.
 std::wstring environment_block(const modGeneral::LaunchRequest& request) {
-  const Variable ours[] = {
-      variable(L"KESTRUN_DRIVE", request.root),    variable(L"KESTRUN_LETTER", request.letter),
-      variable(L"KESTRUN_LABEL", request.label),   variable(L"KESTRUN_MOUNT", request.mount_point),
-      variable(L"KESTRUN_DEVICE", request.device),
-  };
+  std::vector<Variable> ours;
+  for (const auto& drive_variable : modGeneral::kDriveVariables) {
+    ours.push_back(variable(drive_variable.name, request.*drive_variable.field));
+  }
   std::vector<Variable> variables = current_environment();
   std::erase_if(variables, [&](const Variable& inherited) {
     return std::any_of(std::begin(ours), std::end(ours), [&](const Variable& own) {

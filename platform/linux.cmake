@@ -14,13 +14,12 @@ add_library(platform STATIC
   letter_table_linux.cpp
   letters_file_linux.cpp
   mountinfo_linux.cpp
+  native.cpp
+  native_linux.cpp
   platform_linux.cpp
-  process_events_linux.cpp
   process_start_linux.cpp
   qstring_bytes_linux.cpp
   settings_file_linux.cpp
-  web_link.cpp
-  web_link_linux.cpp
 )
 target_include_directories(platform PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(platform

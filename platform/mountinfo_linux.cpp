@@ -1,6 +1,7 @@
 // Parsing /proc/self/mountinfo and choosing the drives among its mounts.
 #include "platform/mountinfo_linux.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -199,6 +200,8 @@ std::string decode_octal_escapes(std::string_view field) {
   }
   return decoded;
 }
+
+int open_mount_table(const std::string& path) { return open(path.c_str(), O_RDONLY | O_CLOEXEC); }
 
 std::vector<MountEntry> parse_mountinfo(std::string_view text) {
   std::vector<MountEntry> mounts;

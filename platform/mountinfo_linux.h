@@ -11,6 +11,16 @@
 
 namespace kestrun::platform {
 
+/// This process's mount table.
+inline constexpr std::string_view kMountTablePath = "/proc/self/mountinfo";
+
+/// Opens the mount table at `path` for reading and for its change event: the
+/// kernel raises POLLPRI on it after every mount, unmount or remount, and
+/// clears it when it is polled. It keeps that event per open file, so each
+/// reader that follows changes opens the table itself; a shared descriptor
+/// would let one take the other's news. -1 with errno on failure.
+int open_mount_table(const std::string& path);
+
 /// One line of a mountinfo table, its escapes decoded.
 struct MountEntry {
   int mount_id = 0;

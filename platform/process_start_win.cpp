@@ -1,7 +1,7 @@
 // Windows hands a program its command line as UTF-16 text; the narrow argv
 // the C runtime builds from it loses what the ANSI code page cannot spell.
 #include <windows.h>
-// shellapi.h needs what windows.h declares.
+// Needs what <windows.h> declares.
 #include <shellapi.h>
 
 #include <cerrno>

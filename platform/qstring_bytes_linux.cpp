@@ -16,7 +16,7 @@ QString decode_keeping_bytes(std::string_view bytes) {
   QString text;
   text.reserve(static_cast<qsizetype>(bytes.size()));
   while (!bytes.empty()) {
-    const auto length = utf8_sequence_length(bytes);
+    const auto length = modGeneral::utf8_sequence_length(bytes);
     if (length == 0) {
       text.append(QChar(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[0]))));
       bytes.remove_prefix(1);

@@ -35,11 +35,6 @@ DWORD system_code_for(INT_PTR result) {
 
 }  // namespace
 
-WebLinkFailure web_link_failure() {
-  const DWORD number = GetLastError();
-  return {system_error_text(number), number};
-}
-
 bool open_web_address(std::string_view address, std::uintptr_t owner_window, std::string* message) {
   SetLastError(ERROR_SUCCESS);
   const HINSTANCE result = ShellExecuteW(reinterpret_cast<HWND>(owner_window), L"open",

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/web_link.h"
+#include "platform/native.h"
 
 namespace kestrun::platform {
 

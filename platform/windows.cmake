@@ -8,7 +8,7 @@ add_library(platform STATIC
   registry_store_win.cpp
   settings_file_win.cpp
   text_win.cpp
-  web_link.cpp
+  native.cpp
   web_link_win.cpp
 )
 target_include_directories(platform PUBLIC ${PROJECT_SOURCE_DIR})
@@ -20,7 +20,7 @@ target_link_libraries(platform
 # lets them go unreported.
 if(KESTRUN_WITH_QT)
   find_package(Qt6 REQUIRED COMPONENTS Core)
-  target_sources(platform PRIVATE process_events_win.cpp process_start_win.cpp
+  target_sources(platform PRIVATE native_win.cpp process_start_win.cpp
     process_watch_win.cpp)
   target_link_libraries(platform PRIVATE Qt6::Core)
 else()

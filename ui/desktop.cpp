@@ -8,7 +8,7 @@
 #include <QSystemTrayIcon>
 #include <algorithm>
 
-#include "platform/web_link.h"
+#include "platform/native.h"
 
 namespace kestrun::ui {
 namespace {
@@ -61,12 +61,10 @@ void QtDesktop::notify(QSystemTrayIcon* icon, const QString& title, const QStrin
   icon->showMessage(title, text, icon->icon(), kShownMs);
 }
 
-std::optional<SystemError> QtDesktop::open_url(const QUrl& url) {
+std::optional<platform::SystemError> QtDesktop::open_url(const QUrl& url) {
   if (QDesktopServices::openUrl(url)) return std::nullopt;
   // Qt says no more than that it failed; the platform finds out why.
-  const auto failure = platform::web_link_failure();
-  return SystemError{QString::fromStdString(failure.description),
-                     static_cast<long>(failure.number)};
+  return platform::make_native_interface()->web_link_failure();
 }
 
 void QtDesktop::quit() { QCoreApplication::quit(); }

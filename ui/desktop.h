@@ -5,16 +5,12 @@
 #include <QUrl>
 #include <optional>
 
+#include "platform/native.h"
+
 class QSystemTrayIcon;
 class QWidget;
 
 namespace kestrun::ui {
-
-/// A failure as the platform words and numbers it.
-struct SystemError {
-  QString description;
-  long number = 0;
-};
 
 class Desktop {
  public:
@@ -32,7 +28,7 @@ class Desktop {
   virtual void notify(QSystemTrayIcon* icon, const QString& title, const QString& text) = 0;
   /// Hands `url` to the desktop's handler for web addresses. The error when
   /// that handler cannot be started at all.
-  virtual std::optional<SystemError> open_url(const QUrl& url) = 0;
+  virtual std::optional<platform::SystemError> open_url(const QUrl& url) = 0;
   /// Ends the event loop, and with it the program.
   virtual void quit() = 0;
 };
@@ -45,7 +41,7 @@ class QtDesktop : public Desktop {
                     bool warning) override;
   bool tray_available() override;
   void notify(QSystemTrayIcon* icon, const QString& title, const QString& text) override;
-  std::optional<SystemError> open_url(const QUrl& url) override;
+  std::optional<platform::SystemError> open_url(const QUrl& url) override;
   void quit() override;
 };
 

@@ -6,7 +6,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "engine/printable.h"
+#include "engine/text_bytes.h"
 
 namespace kestrun::ui {
 namespace {
@@ -16,7 +16,7 @@ QString text_of(std::string_view text) {
 }
 
 QString quoted(std::string_view text) {
-  return QLatin1Char('\'') + text_of(escape_controls(text)) + QLatin1Char('\'');
+  return QLatin1Char('\'') + text_of(modGeneral::escape_for_terminal(text)) + QLatin1Char('\'');
 }
 
 bool same_root(std::string_view a, std::string_view b) {
@@ -49,8 +49,9 @@ QString location_lines(const modGeneral::DriveLocation& where, std::string_view 
   if (where.device.empty() && (where.mount_point.empty() || where.mount_point == root)) {
     return {};
   }
-  QString lines = text_of(escape_controls(where.mount_point));
-  if (!where.device.empty()) lines += QLatin1Char('\n') + text_of(escape_controls(where.device));
+  QString lines = text_of(modGeneral::escape_for_terminal(where.mount_point));
+  if (!where.device.empty())
+    lines += QLatin1Char('\n') + text_of(modGeneral::escape_for_terminal(where.device));
   return lines;
 }
 
@@ -58,14 +59,14 @@ QString location_lines(const modGeneral::DriveLocation& where, std::string_view 
 // or with a run of spaces that hides what follows. Such runs become
 // "N spaces"; single spaces between words stay in the quoted text.
 QString label_line(std::string_view label) {
-  const bool plain = escape_controls(label) == label && !label.starts_with(' ') &&
+  const bool plain = modGeneral::escape_for_terminal(label) == label && !label.starts_with(' ') &&
                      !label.ends_with(' ') && label.find("  ") == std::string_view::npos;
   if (plain) return {};
   QStringList parts;
   std::string words;
   const auto put_words = [&] {
     if (words.empty()) return;
-    parts << QLatin1Char('"') + text_of(escape_controls(words)) + QLatin1Char('"');
+    parts << QLatin1Char('"') + text_of(modGeneral::escape_for_terminal(words)) + QLatin1Char('"');
     words.clear();
   };
   for (std::size_t at = 0; at < label.size();) {
@@ -168,7 +169,7 @@ void ListedDrives::refill(const std::string& roots, QListWidget* list) {
     void add_row(const std::string& row, const std::string& root) override {
       // A label may hold a line break or a terminal control; the row shows
       // it written out, and keeps the engine's bytes for pasting.
-      auto* item = new QListWidgetItem(text_of(escape_controls(row)), list_);
+      auto* item = new QListWidgetItem(text_of(modGeneral::escape_for_terminal(row)), list_);
       item->setData(kRowBytesRole, QByteArray::fromStdString(row));
       item->setData(kRowRootRole, QByteArray::fromStdString(root));
     }
@@ -194,7 +195,7 @@ std::optional<std::string> ListedDrives::volume_label(std::string_view root) {
   return known->second;
 }
 
-unsigned ListedDrives::drive_type(std::string_view root) {
+modGeneral::DriveType ListedDrives::drive_type(std::string_view root) {
   auto known = types_.find(root);
   if (known == types_.end()) {
     known = types_.emplace(std::string(root), machine_.drive_type(root)).first;
@@ -241,7 +242,7 @@ std::optional<QString> paste_refusal(std::string_view label, std::string_view ro
                     static_cast<unsigned char>(label[at + 1]) <= 0x9F;
     if ((c < 0x20 && c != '\r' && c != '\n') || c == 0x7F || c1) {
       holds << QStringLiteral("the control character %1")
-                   .arg(text_of(escape_controls(label.substr(at, c1 ? 2 : 1))));
+                   .arg(text_of(modGeneral::escape_for_terminal(label.substr(at, c1 ? 2 : 1))));
       break;
     }
   }

@@ -29,14 +29,14 @@ class ListedDrives : public modGeneral::DriveApi {
 
   std::size_t logical_drive_strings(std::size_t length, char* buffer) override;
   std::optional<std::string> volume_label(std::string_view root) override;
-  unsigned drive_type(std::string_view root) override;
+  modGeneral::DriveType drive_type(std::string_view root) override;
   modGeneral::DriveLocation locate(std::string_view root) override;
 
  private:
   modGeneral::DriveApi& machine_;
   std::string roots_;
   std::map<std::string, std::optional<std::string>, std::less<>> labels_;
-  std::map<std::string, unsigned, std::less<>> types_;
+  std::map<std::string, modGeneral::DriveType, std::less<>> types_;
   std::map<std::string, modGeneral::DriveLocation, std::less<>> locations_;
 };
 

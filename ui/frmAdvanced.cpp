@@ -47,17 +47,6 @@ RichTextPane* editor_pane(QWidget* parent, const char* name) {
 constexpr int kPaneTop = 3000;
 constexpr int kPaneHeight = 4095;
 
-// The byte offset of character `position` in UTF-8 `text`, characters counted
-// as the pane counts them: one per code point, a CR LF two.
-std::size_t byte_offset(const std::string& text, std::size_t position) {
-  std::size_t at = 0;
-  for (std::size_t character = 0; character < position && at < text.size(); ++character) {
-    ++at;
-    while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
-  }
-  return at;
-}
-
 }  // namespace
 
 frmAdvanced::frmAdvanced(modGeneral::Context& context, Desktop& desktop, QWidget* owner)
@@ -206,7 +195,7 @@ void frmAdvanced::lstDrives_DblClick() {
 void frmAdvanced::insert_at_caret(const std::string& text) {
   const std::size_t caret = txtAdvanced->selection_start();
   std::string script = txtAdvanced->text();
-  script.insert(byte_offset(script, caret), text);
+  script.insert(modGeneral::character_offset(script, caret), text);
   txtAdvanced->set_text(script);
   // Setting the text puts the caret at the top; after the insertion is where
   // a second double-click would be expected to add its text.

@@ -93,7 +93,8 @@ void frmMain::Form_Load() {
     if (splash.exec() != QDialog::Accepted) return;
   }
   context_->last_drive_snapshot.clear();
-  setWindowTitle(windowTitle() + QStringLiteral(" v") + QString::fromStdString(version_text()));
+  setWindowTitle(windowTitle() + QStringLiteral(" v") +
+                 QString::fromStdString(modGeneral::version_text()));
   txtInterval->setText(stored_text(settings_, modGeneral::kInterval));
   saved_interval_ = txtInterval->text();
   txtAdvanced->set_text(settings_.read(modGeneral::kAdvanced));
@@ -136,7 +137,7 @@ void frmMain::cmdAction_Click() {
 }
 
 void frmMain::timTimer_Timer() {
-  const PollClock::Tick tick = poll_clock_.tick(txtInterval->text().toStdString());
+  const modGeneral::PollClock::Tick tick = poll_clock_.tick(txtInterval->text().toStdString());
   lblTimer->setText(QString::fromStdString(tick.countdown));
   if (tick.run_pass) modGeneral::run_detection(*context_, Mode::poll);
 }

@@ -82,7 +82,7 @@ class frmMain : public QWidget, private modGeneral::EngineEvents, private frmMai
   void mPopExit_Click();
 
   modGeneral::Context& context() { return *context_; }
-  const PollClock& poll_clock() const { return poll_clock_; }
+  const modGeneral::PollClock& poll_clock() const { return poll_clock_; }
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -109,7 +109,7 @@ class frmMain : public QWidget, private modGeneral::EngineEvents, private frmMai
   modGeneral::SettingsStore& settings_;
   Desktop& desktop_;
   std::unique_ptr<modGeneral::Context> context_;
-  PollClock poll_clock_;
+  modGeneral::PollClock poll_clock_;
   bool polling_ = false;  // cmdAction's caption shows it: "Stop" while polling
   bool quitting_ = false;
   bool loaded_ = false;

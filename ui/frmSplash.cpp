@@ -64,7 +64,8 @@ frmSplash::frmSplash(QWidget* owner)
 }
 
 void frmSplash::Form_Load() {
-  lblVersion->setText(QStringLiteral("Version ") + QString::fromStdString(version_text()));
+  lblVersion->setText(QStringLiteral("Version ") +
+                      QString::fromStdString(modGeneral::version_text()));
   timTimer1->start();
 }
 

@@ -5,6 +5,8 @@
 #include <QTextCursor>
 #include <string_view>
 
+#include "engine/text_bytes.h"
+
 namespace kestrun::ui {
 namespace {
 
@@ -14,32 +16,24 @@ struct Character {
   std::size_t pane_length = 1;  // 2 for a CR LF
   int document_length = 1;      // UTF-16 units; a line break is 1
   char32_t code_point = U'\uFFFD';
+  bool stray_tail = false;  // continuation bytes after a whole sequence
 };
 
-bool continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// A byte that starts no valid UTF-8 sequence stands alone, shown as U+FFFD.
+// Characters as the engine counts them. Bytes that are not UTF-8 show as
+// U+FFFD: a whole character of them as one, stray continuation bytes after a
+// valid sequence as one after it.
 Character decode(std::string_view text, std::size_t at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  if (lead == '\r' || lead == '\n') {
-    const bool pair = lead == '\r' && at + 1 < text.size() && text[at + 1] == '\n';
+  const auto rest = text.substr(at);
+  if (rest[0] == '\r' || rest[0] == '\n') {
+    const bool pair = rest[0] == '\r' && rest.size() > 1 && rest[1] == '\n';
     return {pair ? 2u : 1u, pair ? 2u : 1u, 1, U'\n'};
   }
-  if (lead < 0x80) return {1, 1, 1, lead};
-  const std::size_t size = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-  if (size == 0 || lead > 0xF4 || at + size > text.size()) return {};
-  char32_t code_point = lead & (0x7F >> size);
-  for (std::size_t i = 1; i < size; ++i) {
-    const auto byte = static_cast<unsigned char>(text[at + i]);
-    if (!continuation(byte)) return {};
-    code_point = (code_point << 6) | (byte & 0x3F);
-  }
-  static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code_point < kSmallest[size] || code_point > 0x10FFFF ||
-      (code_point >= 0xD800 && code_point <= 0xDFFF)) {
-    return {};
-  }
-  return {size, 1, code_point >= 0x10000 ? 2 : 1, code_point};
+  const std::size_t bytes = modGeneral::character_bytes(rest);
+  const std::size_t valid = modGeneral::utf8_sequence_length(rest);
+  if (valid == 0) return {bytes, 1, 1, U'\uFFFD'};
+  const char32_t code_point = modGeneral::utf8_code_point(rest.substr(0, valid));
+  const bool tail = valid < bytes;
+  return {bytes, 1, (code_point >= 0x10000 ? 2 : 1) + (tail ? 1 : 0), code_point, tail};
 }
 
 // Calls `visit(character, pane_position, document_position)` for each
@@ -63,6 +57,7 @@ QString document_text(std::string_view text) {
   walk(text, [&](const Character& c, std::size_t, int) {
     const char32_t code_point = c.code_point;
     shown.append(QString::fromUcs4(&code_point, 1));
+    if (c.stray_tail) shown.append(QChar(0xFFFD));
     return true;
   });
   return shown;

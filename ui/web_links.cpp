@@ -4,7 +4,6 @@
 #include <QMouseEvent>
 #include <QUrl>
 
-#include "platform/web_link.h"
 #include "ui/desktop.h"
 
 namespace kestrun::ui {
@@ -27,11 +26,9 @@ void open_web_page(QWidget* parent, Desktop& desktop, const QString& address) {
   // over the message until the message was closed.
   QGuiApplication::restoreOverrideCursor();
   if (!failure) return;
-  const platform::WebLinkFailure words{failure->description.toStdString(),
-                                       static_cast<unsigned long>(failure->number)};
   desktop.show_message(
       parent,
-      QString::fromStdString(platform::web_link_error_message(address.toStdString(), words)),
+      QString::fromStdString(platform::web_link_error_message(address.toStdString(), *failure)),
       QStringLiteral("Kestrun"), false);
 }
 

@@ -37,6 +37,15 @@ TEST_F(Explain, TellsEachDrivesFateAndWhy) {
   EXPECT_EQ(drives[3].ignore_item, "g:\\");
 }
 
+TEST_F(Explain, ALabelHoldingAnotherDrivesRecordDoesNotPutThatDriveInTheSnapshot) {
+  world.machine.plug("D:\\", "FOO", modGeneral::kDriveCdrom);
+  world.machine.plug("E:\\", "xD:\\ FOO");
+  const auto drives = explain("").drives;
+  ASSERT_EQ(drives.size(), 2u);
+  EXPECT_EQ(drives[0].fate, DriveVerdict::Fate::wrong_type);
+  EXPECT_EQ(drives[1].fate, DriveVerdict::Fate::matched);
+}
+
 TEST_F(Explain, AnEntryThatRunsGetsItsWordsAndEnvironmentAndNothingStarts) {
   world.machine.plug("D:\\", "MY PEN");
   world.machine.set_location("D:\\", "/media/me/MY PEN", "/dev/sdb1");

@@ -6,7 +6,7 @@
 
 namespace {
 
-using kestrun::PollClock;
+using modGeneral::PollClock;
 
 std::vector<std::string> countdowns(PollClock& clock, std::string_view interval, int ticks,
                                     std::vector<int>* passes = nullptr) {
@@ -65,20 +65,20 @@ TEST(PollClock, ANonNumberRunsNoPassAndShowsNoCountdown) {
 }
 
 TEST(PollClock, ParsesDecimalTextOnly) {
-  EXPECT_EQ(kestrun::parse_interval("10"), 10.0);
-  EXPECT_EQ(kestrun::parse_interval(" +7.25 "), 7.25);
-  EXPECT_EQ(kestrun::parse_interval("-3"), -3.0);
-  EXPECT_FALSE(kestrun::parse_interval("0x10"));
-  EXPECT_EQ(kestrun::countdown_text(9.0), "9");
-  EXPECT_EQ(kestrun::countdown_text(9.5), "9.5");
-  EXPECT_EQ(kestrun::countdown_text(-0.0), "0");
+  EXPECT_EQ(modGeneral::parse_interval("10"), 10.0);
+  EXPECT_EQ(modGeneral::parse_interval(" +7.25 "), 7.25);
+  EXPECT_EQ(modGeneral::parse_interval("-3"), -3.0);
+  EXPECT_FALSE(modGeneral::parse_interval("0x10"));
+  EXPECT_EQ(modGeneral::countdown_text(9.0), "9");
+  EXPECT_EQ(modGeneral::countdown_text(9.5), "9.5");
+  EXPECT_EQ(modGeneral::countdown_text(-0.0), "0");
 }
 
 TEST(PollClock, LargeCountdownsAreWrittenOutWithoutAnExponent) {
-  EXPECT_EQ(kestrun::countdown_text(1e5), "100000");
-  EXPECT_EQ(kestrun::countdown_text(2e5 + 0.5), "200000.5");
-  EXPECT_EQ(kestrun::countdown_text(1e20), "100000000000000000000");
-  const auto largest = kestrun::countdown_text(1.7976931348623157e308);
+  EXPECT_EQ(modGeneral::countdown_text(1e5), "100000");
+  EXPECT_EQ(modGeneral::countdown_text(2e5 + 0.5), "200000.5");
+  EXPECT_EQ(modGeneral::countdown_text(1e20), "100000000000000000000");
+  const auto largest = modGeneral::countdown_text(1.7976931348623157e308);
   EXPECT_EQ(largest.size(), 309u);
   EXPECT_EQ(largest.find_first_not_of("0123456789"), std::string::npos);
 }

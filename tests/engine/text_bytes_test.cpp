@@ -5,7 +5,7 @@
 
 namespace {
 
-using kestrun::escape_for_terminal;
+using modGeneral::escape_for_terminal;
 
 TEST(EscapeForTerminal, KeepsTextAndEscapesWhatATerminalWouldActOn) {
   EXPECT_EQ(escape_for_terminal("E:\\ My Pen \xE2\x82\xAC \xC2\xA0 \xE2\x80\xAF"),
@@ -24,6 +24,11 @@ TEST(EscapeForTerminal, KeepsTextAndEscapesWhatATerminalWouldActOn) {
                                 "1m ab\xC3 \xED\xA0\x80"),
             "\\x9b1m ab\\xc3 \\xed\\xa0\\x80")
       << "bytes that are not UTF-8, which an 8-bit terminal reads as C1";
+  EXPECT_EQ(escape_for_terminal("a\xE2\x80\xA8"
+                                "b\xE2\x80\x8F"
+                                "c\xD8\x9C"),
+            "a\\u2028b\\u200fc\\u061c")
+      << "a line separator and the bidirectional marks";
 }
 
 }  // namespace

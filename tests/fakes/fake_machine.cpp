@@ -7,7 +7,8 @@
 
 namespace kestrun::testing {
 
-void FakeMachine::plug(std::string root, std::optional<std::string> label, unsigned type) {
+void FakeMachine::plug(std::string root, std::optional<std::string> label,
+                       modGeneral::DriveType type) {
   Drive drive{root, std::move(label), type, root, {}, {}};
   drives_[root] = std::move(drive);
 }
@@ -56,7 +57,7 @@ std::optional<std::string> FakeMachine::volume_label(std::string_view root) {
   return drive->label;
 }
 
-unsigned FakeMachine::drive_type(std::string_view root) {
+modGeneral::DriveType FakeMachine::drive_type(std::string_view root) {
   ++type_reads;
   const auto* drive = find(root);
   return drive == nullptr ? modGeneral::kDriveNoRootDir : drive->type;

@@ -18,7 +18,7 @@ class FakeMachine : public modGeneral::DriveApi {
   struct Drive {
     std::string root;                  // "E:\"
     std::optional<std::string> label;  // nullopt: the volume cannot be read
-    unsigned type = modGeneral::kDriveRemovable;
+    modGeneral::DriveType type = modGeneral::kDriveRemovable;
     std::string mount_point;
     std::string device;
     std::string identity;
@@ -26,7 +26,7 @@ class FakeMachine : public modGeneral::DriveApi {
 
   /// Plugs in (or replaces) the drive at `root`.
   void plug(std::string root, std::optional<std::string> label,
-            unsigned type = modGeneral::kDriveRemovable);
+            modGeneral::DriveType type = modGeneral::kDriveRemovable);
   void pull(const std::string& root);
   void relabel(const std::string& root, std::optional<std::string> label);
   void set_location(const std::string& root, std::string mount_point, std::string device,
@@ -36,7 +36,7 @@ class FakeMachine : public modGeneral::DriveApi {
 
   std::size_t logical_drive_strings(std::size_t length, char* buffer) override;
   std::optional<std::string> volume_label(std::string_view root) override;
-  unsigned drive_type(std::string_view root) override;
+  modGeneral::DriveType drive_type(std::string_view root) override;
   modGeneral::DriveLocation locate(std::string_view root) override;
   std::vector<std::string> take_warnings() override;
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/stdout_pane.h"
+#include "cli/stream_pane.h"
 #include "engine/modGeneral.h"
 #include "tests/fakes/fake_machine.h"
 

@@ -53,7 +53,9 @@ class OnlyDevice : public modGeneral::DriveApi {
   std::optional<std::string> volume_label(std::string_view root) override {
     return inner_.volume_label(root);
   }
-  unsigned drive_type(std::string_view root) override { return inner_.drive_type(root); }
+  modGeneral::DriveType drive_type(std::string_view root) override {
+    return inner_.drive_type(root);
+  }
   modGeneral::DriveLocation locate(std::string_view root) override { return inner_.locate(root); }
 
   std::function<void()> after_listing;

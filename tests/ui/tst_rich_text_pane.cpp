@@ -29,6 +29,10 @@ class TestRichTextPane : public QObject {
     QTest::newRow("non-ascii") << QByteArray("\xC3\xBC\xF0\x9F\x93\xB7\r\n") << "\u00FC\U0001F4F7\n"
                                << 4;
     QTest::newRow("stray bytes") << QByteArray("a\xFF\xC3z") << "a\uFFFD\uFFFDz" << 4;
+    // Counted as the action log counts them: continuation bytes join the
+    // character before them.
+    QTest::newRow("stray continuations")
+        << QByteArray("a\xE2\x82z\xC3\xA9\x80") << "a\uFFFDz\u00E9\uFFFD" << 4;
   }
   void theTextIsExactlyWhatWasSet() {
     QFETCH(QByteArray, text);

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/web_link.h"
+#include "platform/native.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/web_links.h"
 
@@ -43,7 +43,7 @@ class TestWebLinks : public QObject {
   void aHandlerThatCannotStartIsReportedInTheOldWords() {
     MainWindowRig rig;
     rig.load();
-    rig.desktop.open_failure = kestrun::ui::SystemError{"No such file or directory", 2};
+    rig.desktop.open_failure = kestrun::platform::SystemError{"No such file or directory", 2};
     QTest::mouseClick(rig.controls.Image1, Qt::LeftButton);
 
     QCOMPARE(rig.desktop.messages.size(), 1u);
@@ -80,7 +80,8 @@ class TestWebLinks : public QObject {
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", empty.path().toUtf8());
     errno = 0;
-    const kestrun::platform::WebLinkFailure failure = kestrun::platform::web_link_failure();
+    const kestrun::platform::SystemError failure =
+        kestrun::platform::make_native_interface()->web_link_failure();
     qputenv("PATH", path);
     QCOMPARE(failure.number, static_cast<unsigned long>(ENOENT));
     QCOMPARE(failure.description, std::string(std::strerror(ENOENT)));

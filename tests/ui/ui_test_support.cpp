@@ -27,7 +27,7 @@ void FakeDesktop::show_message(QWidget*, const QString& text, const QString& tit
   messages.push_back({text, title, warning, override_cursor_shape()});
 }
 
-std::optional<ui::SystemError> FakeDesktop::open_url(const QUrl& url) {
+std::optional<platform::SystemError> FakeDesktop::open_url(const QUrl& url) {
   opened.push_back(url);
   cursor_while_opening.push_back(override_cursor_shape());
   return open_failure;

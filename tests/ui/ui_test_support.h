@@ -34,12 +34,12 @@ class FakeDesktop : public ui::Desktop {
   void notify(QSystemTrayIcon*, const QString& title, const QString& text) override {
     notices.push_back(title + " | " + text);
   }
-  std::optional<ui::SystemError> open_url(const QUrl& url) override;
+  std::optional<platform::SystemError> open_url(const QUrl& url) override;
   void quit() override { ++quits; }
 
   bool answer_yes = true;
   bool tray = true;
-  std::optional<ui::SystemError> open_failure;
+  std::optional<platform::SystemError> open_failure;
 
   std::vector<Box> questions;
   std::vector<Box> messages;

@@ -35,8 +35,8 @@ TEST(VersionResource, CarriesVersionOnePointFive) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-  const DWORD high = MAKELONG(kestrun::kVersionMinor, kestrun::kVersionMajor);
-  const DWORD low = MAKELONG(0, kestrun::kVersionRevision);
+  const DWORD high = MAKELONG(modGeneral::kVersionMinor, modGeneral::kVersionMajor);
+  const DWORD low = MAKELONG(0, modGeneral::kVersionRevision);
   EXPECT_EQ(fixed->dwFileVersionMS, high);
   EXPECT_EQ(fixed->dwFileVersionLS, low);
   EXPECT_EQ(fixed->dwProductVersionMS, high);

@@ -1,12 +1,17 @@
-// SIGINT, SIGTERM and SIGHUP through a self-pipe, and mount table changes through the
-// priority event the kernel raises on /proc/self/mountinfo.
+// SIGINT, SIGTERM and SIGHUP through a self-pipe, mount table changes through
+// the priority event the kernel raises on /proc/self/mountinfo, and why
+// xdg-open failed, which the desktop reports with no reason.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <QSocketNotifier>
+#include <QStandardPaths>
+#include <cerrno>
+#include <cstring>
 
-#include "platform/process_events.h"
+#include "platform/mountinfo_linux.h"
+#include "platform/native.h"
 
 namespace kestrun::platform {
 
@@ -53,9 +58,18 @@ class FdWatch : public QObject {
   std::function<void()> callback_;
 };
 
+class LinuxNative : public NativeInterface {
+ public:
+  std::unique_ptr<QObject> watch_termination_requests(std::function<void()> requested) override;
+  std::unique_ptr<QObject> watch_mounts(std::function<void()> changed) override;
+  // A program started from a terminal already writes to it.
+  void attach_parent_console() override {}
+  SystemError web_link_failure() override;
+};
+
 }  // namespace
 
-std::unique_ptr<QObject> watch_termination_requests(std::function<void()> requested) {
+std::unique_ptr<QObject> LinuxNative::watch_termination_requests(std::function<void()> requested) {
   if (g_signal_pipe[0] < 0 && ::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     return nullptr;
   }
@@ -75,16 +89,23 @@ std::unique_ptr<QObject> watch_termination_requests(std::function<void()> reques
                                    std::move(requested));
 }
 
-std::unique_ptr<QObject> watch_mounts(std::function<void()> changed) {
-  // The descriptor lives as long as the process watches; the kernel raises
-  // POLLPRI on it after every mount or unmount and clears it when polled.
-  const int fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+std::unique_ptr<QObject> LinuxNative::watch_mounts(std::function<void()> changed) {
+  // The descriptor lives as long as the process watches.
+  const int fd = open_mount_table(std::string(kMountTablePath));
   if (fd < 0) return nullptr;
   return std::make_unique<FdWatch>(fd, FdWatch::Kind::mount_table, std::move(changed));
 }
 
-void attach_parent_console() {
-  // A program started from a terminal already writes to it.
+SystemError LinuxNative::web_link_failure() {
+  const int left_by_start = errno;
+  const auto words = [](int number) {
+    return SystemError{std::strerror(number), static_cast<unsigned long>(number)};
+  };
+  if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()) return words(ENOENT);
+  if (left_by_start != 0) return words(left_by_start);
+  return {"xdg-open could not be started", 0};
 }
+
+std::unique_ptr<NativeInterface> make_native_interface() { return std::make_unique<LinuxNative>(); }
 
 }  // namespace kestrun::platform

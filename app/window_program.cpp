@@ -1,15 +1,20 @@
-#include "ui/window_program.h"
+#include "app/window_program.h"
 
 #include <QApplication>
 #include <chrono>
 
 #include "instance/single_instance.h"
+#include "platform/native.h"
 #include "platform/platform.h"
-#include "platform/process_events.h"
 #include "ui/desktop.h"
 #include "ui/frmMain.h"
 
-namespace kestrun::ui {
+namespace kestrun::app {
+
+using ui::Desktop;
+using ui::frmMain;
+using ui::QtDesktop;
+
 namespace {
 
 // Long enough for a running Kestrun that is busy with a poll pass.
@@ -45,7 +50,7 @@ int run_window_program(modGeneral::SettingsStore& settings) {
   // leaves whichever loop start-up waits in (the splash, a message box),
   // where quit() is ignored until the application's own loop runs.
   bool ending = false;
-  const auto termination = platform::watch_termination_requests([&ending] {
+  const auto termination = platform::make_native_interface()->watch_termination_requests([&ending] {
     ending = true;
     QCoreApplication::exit(0);
   });
@@ -72,4 +77,4 @@ int run_window_program(modGeneral::SettingsStore& settings) {
   return QApplication::exec();
 }
 
-}  // namespace kestrun::ui
+}  // namespace kestrun::app

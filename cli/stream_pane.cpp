@@ -1,4 +1,4 @@
-#include "cli/stdout_pane.h"
+#include "cli/stream_pane.h"
 
 #include "engine/text_bytes.h"
 
@@ -33,7 +33,7 @@ std::string terminal_lines(std::string_view text) {
   std::string lines;
   lines.reserve(text.size());
   for (auto end = text.find("\r\n"); !text.empty(); end = text.find("\r\n")) {
-    lines += escape_for_terminal(text.substr(0, end));
+    lines += modGeneral::escape_for_terminal(text.substr(0, end));
     if (end == std::string_view::npos) break;
     lines += '\n';
     text.remove_prefix(end + 2);

@@ -35,7 +35,7 @@ std::string to_lf(std::string_view text);
 /// Lone LF as CR LF, as the editor's text has it; CR LF stays.
 std::string to_crlf(std::string_view text);
 /// CR LF lines as LF lines for a terminal or the journal. A line may carry a
-/// drive's label, so each is escaped with escape_for_terminal(): a lone CR or
+/// drive's label, so each is escaped with modGeneral::escape_for_terminal(): a lone CR or
 /// LF, a control or a bidirectional override inside it shows as an escape.
 std::string terminal_lines(std::string_view text);
 

@@ -1,5 +1,5 @@
-// Console control events as termination requests, and the console of the
-// program that started a windowed kestrun.exe.
+// Console control events as termination requests, the console of the program
+// that started a windowed kestrun.exe, and why ShellExecute failed.
 #include <io.h>
 #include <windows.h>
 
@@ -8,7 +8,8 @@
 #include <atomic>
 #include <cstdio>
 
-#include "platform/process_events.h"
+#include "platform/native.h"
+#include "platform/text_win.h"
 
 namespace kestrun::platform {
 
@@ -57,18 +58,27 @@ bool has_stream(DWORD which) {
   return handle != nullptr && handle != INVALID_HANDLE_VALUE;
 }
 
+class WindowsNative : public NativeInterface {
+ public:
+  std::unique_ptr<QObject> watch_termination_requests(std::function<void()> requested) override {
+    return std::make_unique<ConsoleWatch>(std::move(requested));
+  }
+  // Drive arrivals reach only windows (WM_DEVICECHANGE); the poll finds them.
+  std::unique_ptr<QObject> watch_mounts(std::function<void()>) override { return nullptr; }
+  void attach_parent_console() override;
+  SystemError web_link_failure() override {
+    const DWORD number = GetLastError();
+    return {system_error_text(number), number};
+  }
+};
+
 }  // namespace
 
-std::unique_ptr<QObject> watch_termination_requests(std::function<void()> requested) {
-  return std::make_unique<ConsoleWatch>(std::move(requested));
+std::unique_ptr<NativeInterface> make_native_interface() {
+  return std::make_unique<WindowsNative>();
 }
 
-std::unique_ptr<QObject> watch_mounts(std::function<void()>) {
-  // Drive arrivals reach only windows (WM_DEVICECHANGE); the poll finds them.
-  return nullptr;
-}
-
-void attach_parent_console() {
+void WindowsNative::attach_parent_console() {
   // Streams redirected to a file or pipe are already there and stay so.
   const bool out = has_stream(STD_OUTPUT_HANDLE);
   const bool err = has_stream(STD_ERROR_HANDLE);

@@ -4,11 +4,11 @@
 
 #include "engine/settings_store.h"
 
-namespace kestrun::ui {
+namespace kestrun::app {
 
 /// Runs the window program until Exit or a termination request and gives the
 /// exit status. A later start hands over to the running Kestrun and ends.
 /// Needs a QApplication.
 int run_window_program(modGeneral::SettingsStore& settings);
 
-}  // namespace kestrun::ui
+}  // namespace kestrun::app
