@@ -21,6 +21,9 @@ if(WIN32)
   set(CPACK_NSIS_URL_INFO_ABOUT "${KESTRUN_HOME_URL}")
   set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
   set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+  # A 64-bit installer for a 64-bit program: it needs no 32-bit layer, and it
+  # writes the uninstaller's entry where 64-bit Windows looks for it.
+  set(CPACK_NSIS_DEFINES "Unicode true\nTarget amd64-unicode")
   # The installer's licence page.
   configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/LICENSE.txt COPYONLY)
   set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_BINARY_DIR}/LICENSE.txt)
