@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Thin front door over the CMake presets; see README.md.
 # CI (CI=true) builds with warnings as errors.
 PRESET ?= $(if $(CI),ci,default)

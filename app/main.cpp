@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Kestrun: with arguments a command-line tool, without them the main window.
 #include <QApplication>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Kestrun started without arguments: the main window over the real machine,
 // one per user.
 #pragma once

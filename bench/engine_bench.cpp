@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The engine's costs: an unchanged poll pass, validating long scripts, and an
 // append to a log at its size cap.
 #include <benchmark/benchmark.h>

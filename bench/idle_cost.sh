@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # What an idle `kestrun --headless` costs with Interval=1: the file system
 # calls of ten idle passes (none may write, make, remove or rename anything),
 # and its CPU time over SECONDS beside idle_reference, a minimal C program

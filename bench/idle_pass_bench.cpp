@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What polling costs while nothing happens: a poll pass over the real drives
 // and the real settings file, neither of which changed, beside the drive
 // listing alone that every pass must make.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The least a drive watcher can do once a second: read the mount table and
    ask each mounted block device's filesystem for its label. idle_cost.sh
    compares Kestrun's idle CPU with this. */

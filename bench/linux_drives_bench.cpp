@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One full drive listing on Linux (drive roots, then labels and types, as a
 // poll pass takes them), in a steady state and just after the mount table
 // changed, beside running `findmnt -J` as a subprocess. As root,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Kestrun started with arguments: validate scripts, list drives, poll headless.
 #pragma once
 

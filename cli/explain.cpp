@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/explain.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // --explain: what a poll pass would do and why, as text for a terminal.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Polling without a window: the main window's Start and tick, with the action
 // log going to a stream.
 #pragma once

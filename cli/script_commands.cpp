@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/script_commands.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The stored script and interval from a terminal, for machines without the
 // window: what the editor's Save and the interval box do, with their checks.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/stream_pane.h"
 
 #include "engine/text_bytes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An action log that goes to a stream as it is written, for the headless mode.
 #pragma once
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What `cmake --install` puts under the prefix: the program, its desktop
 # integration, the headless user service and the manual page.
 if(WIN32)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The AppStream metainfo's addresses, all from KESTRUN_HOME_URL: the home page
 # itself, and the screenshots under <home page>/screenshots/, where a packager
 # publishes docs/main-window.png and docs/editor.png.

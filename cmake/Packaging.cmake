@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # `make package`: a Debian package of what cmake/Install.cmake installs;
 # `make package-windows`: an installer and a zip of the same files.
 set(CPACK_PACKAGE_NAME kestrun)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # One warning set for every target of ours; KESTRUN_WERROR turns it into errors (CI).
 add_library(kestrun_warnings INTERFACE)
 target_compile_options(kestrun_warnings INTERFACE

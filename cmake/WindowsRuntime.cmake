@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What kestrun.exe needs beside it on Windows: Qt's DLLs and plugins, the C++
 # runtime DLLs of the mingw-w64 compiler, and the licence texts of all of
 # them. <build>/runtime links them for the tests under Wine (cmake/wine-run.sh

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a Windows program under Wine, headless, in a prefix of its own:
 #   wine-run.sh PREFIX [--setup SCRIPT] PROGRAM [ARGS...]
 # The prefix is made on first use, and made afresh whenever this file or SCRIPT

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Renews the screenshots of the three windows in this folder: the test harness
 # (the main window over a fake machine with a matching stick) on Xvfb. The
 # editor is shown with its script validated, the report beside the text.

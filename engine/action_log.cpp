@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The action log's operations. Appends set the pane's whole text, as the pane
 // offers nothing finer; the size cap bounds what that costs.
 #include <string>

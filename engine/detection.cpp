@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The detection pass: one walk over the script's entries shared by the poll,
 // menu and validate modes.
 #include <exception>

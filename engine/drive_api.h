@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The engine's only view of the machine's drives.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor's list of labelled drives.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drive enumeration: the drive root list, labels, the snapshot and the editor's rows.
 // Every call asks the platform afresh; nothing is cached.
 #include <algorithm>

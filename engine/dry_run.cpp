@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A poll pass that starts nothing: what the script would do with the drives.
 #include <string>
 #include <vector>

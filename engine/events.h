@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the engine tells a front end besides the action log.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reasoning behind --explain. It takes the snapshot and walks the entries
 // with the same operations as a poll pass, so the two cannot disagree.
 #include "engine/explain.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Why a poll pass would or would not act: the drives it sees and each entry's
 // fate, worked out without launching anything or touching any state.
 #pragma once

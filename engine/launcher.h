@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starting the user's commands as processes of their own.
 #pragma once
 

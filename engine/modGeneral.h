@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The detection engine: reading the script, listing drives, the detection pass,
 // validation and the action log's rules.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What became of a started command: its line in the action log and whether
 // it is worth a desktop notification.
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/poll_clock.h"
 
 #include <charconv>

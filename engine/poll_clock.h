@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The poll clock's tick rule, shared by the main window and the headless mode.
 #pragma once
 

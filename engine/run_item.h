@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tray menu's run item, which a menu pass fills.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the detection script: key search, line values, the ignore line,
 // placeholder substitution and the walk over entries. The script is never
 // parsed into a structure: each pass reads it by positions.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The per-user key/value store and the values Kestrun keeps in it.
 #pragma once
 

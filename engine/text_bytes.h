@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text that should be UTF-8 but may hold any bytes: what a drive, a mount or
 // another user chose, on its way into the program or out to a terminal. The
 // program's one reading of UTF-8: counting, decoding and escaping use it all.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A multi-line plain-text pane, as the action log and the editor panes use it.
 #pragma once
 

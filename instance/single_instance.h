@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One Kestrun per user: a lock that the system drops when its holder ends,
 // however it ends, and a local socket over which a later start asks the
 // running Kestrun to show its main window.

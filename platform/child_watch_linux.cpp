@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/child_watch_linux.h"
 
 #include <signal.h>

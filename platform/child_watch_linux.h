@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Following started commands until they end, on the Qt event loop.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drive types from the block device's place and attributes in sysfs.
 #include "platform/drive_types_linux.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Telling removable, fixed, optical and RAM drives apart through sysfs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drive API on Linux: mounted filesystems dressed as lettered drives.
 #include "platform/drives_linux.h"
 

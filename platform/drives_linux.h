@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drive letters, labels and types for a Linux machine, behind the engine's drive API.
 #pragma once
 

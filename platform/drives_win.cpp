@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/drives_win.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The machine's drives through kernel32's wide drive and volume calls.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Volume labels and UUIDs from the mounted filesystem, udev's records and the device itself.
 #include "platform/labels_linux.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The places a Linux volume's label and UUID can be read from, each on its own.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Launching with fork and execve rather than QProcess: QProcess carries the
 // environment and the arguments as QString, so a mount path that is not valid
 // UTF-8 would reach the command with U+FFFD in place of its bytes, naming a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/launcher_win.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Giving out remembered letters, and the letters file's text.
 #include "platform/letter_table_linux.h"
 

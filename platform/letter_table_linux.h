@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The letters volumes are remembered by, the rules that give them out, and
 // their text form.
 #pragma once

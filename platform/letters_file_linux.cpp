@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading, locking and replacing the letters file.
 #include "platform/letters_file_linux.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The letters file that every Kestrun process of one user shares.
 #pragma once
 

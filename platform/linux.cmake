@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Linux platform layer (target `platform`): drives from the mount table, sysfs,
 # udev and libblkid; launching with fork and execve, commands followed on the
 # Qt event loop.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsing /proc/self/mountinfo and choosing the drives among its mounts.
 #include "platform/mountinfo_linux.h"
 

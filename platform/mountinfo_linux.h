@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mount table, and the mounts in it that a user would call drives.
 #pragma once
 

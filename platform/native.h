@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the program asks of the operating system beyond the engine's seams:
 // one contract, implemented once per OS and made by one factory.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SIGINT, SIGTERM and SIGHUP through a self-pipe, mount table changes through
 // the priority event the kernel raises on /proc/self/mountinfo, and why
 // xdg-open failed, which the desktop reports with no reason.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Console control events as termination requests, the console of the program
 // that started a windowed kestrun.exe, and why ShellExecute failed.
 #include <io.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform's drive API, launcher and settings store, made for the OS the program is built for.
 #pragma once
 

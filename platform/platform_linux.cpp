@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Linux drive API and launcher behind the platform factory.
 #include <utility>
 

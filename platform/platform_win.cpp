@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows drive API, launcher and registry store behind the platform factory.
 #include "platform/drives_win.h"
 #include "platform/launcher_win.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the process was started with: its standard streams and its arguments.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File names and arguments are bytes on Linux, and any of descriptors 0, 1 and
 // 2 may be closed by whoever started the program (`kestrun ... <&-`).
 #include <fcntl.h>

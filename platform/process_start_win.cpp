@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows hands a program its command line as UTF-16 text; the narrow argv
 // the C runtime builds from it loses what the ANSI code page cannot spell.
 #include <windows.h>

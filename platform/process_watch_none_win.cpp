@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The engine-only Windows build has no event loop to wait on, so started
 // processes are let go at once, as before ends were reported.
 #include "platform/process_watch_win.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each process handle is signalled when the process ends; QWinEventNotifier
 // turns that into an event on the loop, so nothing blocks the windows.
 #include "platform/process_watch_win.h"

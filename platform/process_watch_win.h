@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Following started processes until they end (Windows).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qstring_bytes_linux.h"
 
 #include "engine/text_bytes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bytes through QString and back unchanged: Linux names files and passes
 // arguments as bytes, which need not be UTF-8.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/registry_store_win.h"
 
 #include <windows.h>

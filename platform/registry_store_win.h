@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings store in the user's registry hive.
 #pragma once
 

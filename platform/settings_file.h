@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings file on disk: reading one version of it whole, telling
 // versions apart without reading them, and keeping other users out of it.
 // Paths are the platform's own bytes (UTF-8 on Windows).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows keeps the settings in the registry; the file store here serves the
 // tests and a portable INI file. A profile folder's ACLs already keep other
 // users out, so nothing is refused.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // UTF-8 for the engine, UTF-16 for the wide Windows calls, and the system's own words for errors.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/web_link_win.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening a web address in the user's default browser with ShellExecuteW.
 #pragma once
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Windows platform layer (target `platform`): kernel32, shell32 and the registry,
 # through the wide (UTF-16) calls only; console events through Qt's event loop.
 

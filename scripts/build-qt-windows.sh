@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Cross-builds Qt for 64-bit Windows (mingw-w64) from Debian's own qt6-base
 # source package, the same version as the host's Qt, whose moc, rcc and uic
 # serve as the host tools. Prints the install prefix on its last line.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Fails when a layer includes what it may not. Every target exports the whole
 # source root as an include path, so the compiler cannot keep the layers; this
 # does, over the files git tracks (tests, benchmarks and fuzzers aside).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Windows installer from `make package-windows` silently under
 # Wine in a fresh prefix, as a user would: the files, the Start menu entry and
 # the entry in Apps & features; the installed program's --version; the program

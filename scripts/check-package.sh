@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian package built by `make package` the way a user would and
 # checks that the program runs and its desktop files validate.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages of the named lists in scripts/deps/ (every list
 # but windows when none is named) that are missing. Runs apt-get update only
 # when something has to be installed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/ini_document.h"
 
 #include "settings/ini_values.h"

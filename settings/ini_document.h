@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Kestrun.conf's text. Earlier versions let QSettings write it, so it is read
 // and written in QSettings' INI layout, to the byte: their files read the
 // same here, and an older Kestrun reads ours.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The values of the settings file: how a line's text reads as a value or a
 // list, and how a value is written back.
 #include "settings/ini_values.h"

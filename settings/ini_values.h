@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The values of the settings file, apart from its lines, sections and keys.
 #pragma once
 

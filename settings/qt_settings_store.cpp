@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A poll pass reads the script once a second, so the store keeps the last
 // version of the file it read and reads the file again only when two stat()
 // calls say it changed: an idle pass writes nothing and costs microseconds.

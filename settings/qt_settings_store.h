@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The per-user settings store behind the engine's SettingsStore seam: one INI
 // file, $XDG_CONFIG_HOME/Kestrun/Kestrun.conf on Linux.
 #pragma once

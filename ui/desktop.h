@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the windows ask of the desktop, behind one seam so tests can answer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor's drive list: the drives as it last listed them, what a row
 // shows and says in its tooltip, and which labels may be pasted.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The detection list editor.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: settings, Start/Stop and the poll timer, the script view,
 // the action log, the tray and the web links.
 #pragma once

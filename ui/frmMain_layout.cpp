@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's controls and where they stand.
 #include <QCheckBox>
 #include <QFrame>

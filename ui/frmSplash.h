@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The splash window shown once at start-up.
 #pragma once
 

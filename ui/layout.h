@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Placing controls by the layout's twips, and the layout's fonts.
 #pragma once
 

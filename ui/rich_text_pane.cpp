@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/rich_text_pane.h"
 
 #include <QKeyEvent>

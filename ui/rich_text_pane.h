@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The multi-line plain-text pane of every window, holding CR LF text.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tray icon and its menu.
 #pragma once
 

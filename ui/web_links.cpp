@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/web_links.h"
 
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two web links of the main window: the donation picture and the
 // home-page label.
 #pragma once

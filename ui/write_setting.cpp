@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/write_setting.h"
 
 #include <string>

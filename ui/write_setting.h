@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Storing one setting from a window.
 #pragma once
 

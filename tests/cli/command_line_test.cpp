@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line on a fake machine: exit statuses, the exact report text,
 // the drive table and headless polling driven tick by tick.
 #include "cli/command_line.h"

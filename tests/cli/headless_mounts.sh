@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # kestrun --headless against a real loop-mounted ext4 image: a matching drive
 # present at start runs once, a remount runs again, each run's end is logged,
 # SIGTERM ends with "Stopped."; with --instant a mount is acted on at once.

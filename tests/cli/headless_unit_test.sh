@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The user service as systemd reads it: stopping or restarting it ends Kestrun
 # alone (KillMode=process), so a backup Kestrun started runs to its end; and
 # systemd finds nothing in the unit to complain about.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The kestrun program from a terminal: file names that are not text, closed
 # standard streams, and the script stored and printed through the real
 # settings file.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # kestrun.exe's command line under Wine, in a fresh prefix: its output reaches
 # the terminal it was started from, a file name comes as Windows spells it,
 # and the script goes to the registry and comes back unchanged.

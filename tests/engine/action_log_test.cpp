@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The action log's rules: appends, the size cap and keeping the end in view,
 // with lengths counted in characters rather than bytes.
 #include <gtest/gtest.h>

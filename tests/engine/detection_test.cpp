@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole detection passes on a fake machine: when a poll pass acts, what it logs
 // and launches, the ignore line, menu passes and the failure rules.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drive enumeration against a fake machine: the root list, labels, the snapshot
 // and the editor's rows.
 #include <gtest/gtest.h>

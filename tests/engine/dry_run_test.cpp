@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A dry poll pass: the commands a first pass would start, and nothing done.
 #include <gtest/gtest.h>
 

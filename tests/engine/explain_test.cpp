@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reasoning behind --explain on a fake machine: which drives are left out
 // and why, and each entry's fate.
 #include "engine/explain.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A started command's end: its log line, and which ends reach the desktop.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tick rule: passes one interval apart, a countdown that never goes below
 // zero, and intervals that the tick count cannot equal exactly.
 #include "engine/poll_clock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What may reach a one-line display from a drive's label or a user's text.
 #include <gtest/gtest.h>
 

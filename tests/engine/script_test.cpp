@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading rules of the detection script: key search, values, ignore line, placeholders.
 #include <gtest/gtest.h>
 

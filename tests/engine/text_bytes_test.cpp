@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A drive's bytes on their way to a terminal.
 #include "engine/text_bytes.h"
 

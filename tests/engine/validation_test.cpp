@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The validation report, byte for byte, and what a validation leaves alone.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // In-memory stand-ins for the engine's seams: a machine whose drives a test
 // plugs and pulls, a launcher that records, a settings map, a text pane.
 #pragma once

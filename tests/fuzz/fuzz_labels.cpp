@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as a label the way udev, the mount table or a share name carry it:
 // what reaches the engine is valid UTF-8 without a NUL.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as a command line and a label: substitution, then the launcher's
 // split into program and arguments. For valid UTF-8 the split must agree with
 // QProcess::splitCommand, and a label without quotes or blanks must land

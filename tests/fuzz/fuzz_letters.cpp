@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as a letters file, and any volumes given letters from what it
 // holds: a table that parses writes back to itself, and no two volumes ever
 // share a letter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as a mount table: parsing, escapes and picking one mount per drive.
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as a detection script: the validate walk, a poll and a menu pass on
 // a small machine, and the reading operations at every kind of position.
 #include <cstddef>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets with clang and runs each for SECONDS (default 60)
 # from the seed corpus. A finding fails the run and leaves its input in the build folder.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sizes a hand-kept script and a long-running headless log can reach: a
 // 1 MB script validates and polls correctly and quickly, and a log that keeps
 // passing its cap stays bounded in memory while its stream loses no line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile volume labels and mount paths on real loop-mounted filesystems, run
 // through whole poll passes with the real drive layer and launcher. A drive
 // may come from anyone; what it carries must reach the command only through

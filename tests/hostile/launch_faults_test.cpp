@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Commands that cannot start, run through whole poll passes with the real
 // launcher: the log says why in the system's words, the drive is then
 // ignored as usual, and nothing is left behind in Kestrun's process.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings file when the disk works against it: a folder that cannot be
 // written, a damaged file, a full filesystem, and two Kestrun processes
 // saving at the same moment.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Run by the settings fault tests, often as another user or twice at once:
 //   kestrun_settings_writer INI write KEY VALUE [TIMES]   (VALUE, then VALUE1..)
 //   kestrun_settings_writer INI read KEY

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running tools and keeping loop-mounted images for the hostile-input tests.
 // Mounts go through mount(2) rather than mount(8), so a folder name reaches
 // the kernel exactly as the test wrote it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # What --help, the manual page and the README say about --list-drives, checked
 # against the program's real output: the column list is taken from the header
 # line it prints, so a column added to the table fails here until every

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The metainfo's home page and screenshot addresses follow KESTRUN_HOME_URL,
 # so a packager who sets it gets no example.org image in a software centre.
 # cmake -DSOURCE_DIR=<source> -DWORK_DIR=<folder> -P metainfo_test.cmake

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Soak: kestrun --headless --instant against three loop images that are
 # mounted and unmounted over and over. Every mount must run its entry's
 # command; resident memory must settle, descriptors come back to their

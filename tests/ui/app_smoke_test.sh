@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The kestrun program itself on an X display: it shows the splash, then its
 # main window; the editor it opens is a tool window without an icon; and a
 # termination request ends it cleanly at any moment, start-up included.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The tray on a real X display: Xvfb with trayer as the tray host. The
 # harness starts minimised to the tray. A command that fails shows a
 # notification by the icon, one left click on the icon brings the window back,

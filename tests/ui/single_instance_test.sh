@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # One Kestrun per user, with real processes on an X display with a tray:
 # - a second window program shows the running one's window and ends with 0;
 # - --headless beside it ends with 1 and names the running process, while

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Kestrun's main window over a fake machine with one matching stick, on a
 // real display: the real-tray test drives it with xdotool, and the docs'
 // screenshots are taken of it. It reports what it shows on standard output.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The detection list editor over a fake machine and a real settings file: the
 // drive list and its refresh, insertion at the caret, validation, and what
 // Save, Discard and the close box leave behind.

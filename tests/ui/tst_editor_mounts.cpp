@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor over the real drives, as root: a btrfs label long enough to hide
 // a command behind spaces, and one with a line break, on loop mounts.
 #include <unistd.h>

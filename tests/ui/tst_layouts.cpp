@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three windows against their layout tables: geometry in twips, fonts,
 // colours, tab order, window kinds and initial state.
 #include <QAction>

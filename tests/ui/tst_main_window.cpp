@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window over a fake machine: start-up, Start/Stop, the poll clock,
 // the settings it writes and the editor it opens.
 #include <sys/stat.h>

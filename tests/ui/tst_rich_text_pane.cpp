@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pane's text is the CR LF text last set or typed, and its positions count
 // characters of that text although the document holds one break per line.
 #include <QKeyEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Logging off or shutting down asks the application to quit, and Qt quits only
 // once every window has closed. The main window turns the user's close
 // requests into a trip to the tray, or without a tray host into the Exit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings store against real files in a temporary folder, and against
 // QSettings, which wrote the files of earlier versions.
 #include <sys/stat.h>

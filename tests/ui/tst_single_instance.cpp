@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one-instance lock and the socket a running Kestrun answers on, within
 // one process; tests/ui/single_instance_test.sh starts real programs.
 #include <QLocalSocket>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tray icon and its menu: presses on the icon, the run item, Exit, and a
 // desktop without a tray host.
 #include <QAction>

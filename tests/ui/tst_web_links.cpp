@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The donation picture and the home-page label.
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/ui/ui_test_support.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A main window over a fake machine, a recording desktop and a settings file
 // in a temporary folder.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # kestrun.exe in real windows under Wine on an X display, in a fresh prefix:
 # the splash, then the main window "Kestrun v1.5" at its client size, the
 # editor opened with "...", Validate, the tray, and the end of the session.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the scripts that need a real X display: starts Xvfb on a free
 # display in a temporary folder ($work), points Qt at it, and stops everything
 # in $pids when the script exits. Set SCREEN (WxHxD) before sourcing to change

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Launched by the launcher tests: writes its arguments, its KESTRUN_*
 // environment, its working folder, and what it inherited (ignored and blocked
 // signals, descriptors from 3 up) to the file named by its first argument, as

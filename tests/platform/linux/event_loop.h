@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A Qt event loop for tests whose launches are followed on it.
 #pragma once
 

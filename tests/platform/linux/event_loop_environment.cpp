@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Gives every test of the program a QCoreApplication before it starts, since
 // the launcher follows the commands it starts on the Qt event loop.
 #include <gtest/gtest.h>

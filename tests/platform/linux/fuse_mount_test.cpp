@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // FUSE mounts against real drives: one made by another local user (nobody)
 // or by root that names a block device as its source must not pass for that
 // device, while the user's own exFAT stick through FUSE stays a drive.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a started command inherits from Kestrun: default signal handling, an
 // empty signal mask and no descriptor beyond the standard three. Also built
 // with close_range failing, to cover the kernels and seccomp profiles where it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Labels and drive types read from fake sysfs, udev and by-label trees.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading what argv_dump recorded about the process it ran in.
 #pragma once
 

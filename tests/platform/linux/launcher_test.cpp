@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starting real processes: argument splitting, environment, folder, failures.
 #include <gtest/gtest.h>
 #include <stdlib.h>

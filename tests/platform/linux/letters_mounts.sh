@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Remembered drive letters, with the real program on real drives: ext4 and
 # btrfs loop images and an exFAT image through FUSE. Each volume keeps its
 # letter across unmounting; a new --list-drives agrees with a running

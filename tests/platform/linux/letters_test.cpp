@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Remembered drive letters: the rules that give them out, their file's text,
 // and the file shared by several processes.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Real ext4, btrfs and xfs images on loop devices, listed, labelled and polled.
 // Needs root; skipped otherwise.
 #include <gtest/gtest.h>

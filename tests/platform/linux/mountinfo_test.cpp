@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mount table parser, the choice of drives and their letters.
 #include <gtest/gtest.h>
 #include <sys/sysmacros.h>

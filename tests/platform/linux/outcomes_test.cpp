@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Commands followed to their end with real processes, through the pidfd and
 // through the polling the launcher falls back on without one.
 #include <dirent.h>

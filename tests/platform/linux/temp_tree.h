@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A temporary folder that tests fill with fake system files; removed afterwards.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Volume labels for real-mount tests that no other drive on the machine
 // carries: a stick someone left plugged in, or another test's mount, must not
 // answer for the test's own volume.

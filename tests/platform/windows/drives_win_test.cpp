@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drive API against Wine's kernel32 and the drives of the test prefix.
 #include "platform/drives_win.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drives that wine-drives.sh makes in the tests' Wine prefix.
 #pragma once
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Debian ships GoogleTest's sources (libgtest-dev) but no build of it for mingw,
 # so a cross-build compiles its own. Gives the same GTest:: targets as find_package.
 set(KESTRUN_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for cross-builds")

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Launching real processes under Wine: the command line, window and environment
 // they get, and the system's error for programs that cannot start.
 #include "platform/launcher_win.h"

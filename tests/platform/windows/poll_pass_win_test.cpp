@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The engine over the Windows layer: the fixture's drives as the engine sees
 // them, and a whole poll pass that reads the registry and starts processes.
 #include <gtest/gtest.h>

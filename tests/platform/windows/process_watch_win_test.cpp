@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A launched command is followed to its end on the event loop, and its exit
 // code reported once.
 #include <gtest/gtest.h>

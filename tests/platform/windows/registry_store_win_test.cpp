@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings store in Wine's registry: where values land, what comes back.
 #include "platform/registry_store_win.h"
 

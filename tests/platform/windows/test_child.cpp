@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Started by the launch tests: reports how it was started into the file named
 // by its first argument, written whole so a reader never sees half of it.
 #include <windows.h>

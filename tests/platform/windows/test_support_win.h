@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scratch folders and the report child, shared by the Windows layer's tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The version resource and icon that kestrun.exe carries, read back as Windows
 // Explorer reads them (this test program links the same resource).
 #include <gtest/gtest.h>

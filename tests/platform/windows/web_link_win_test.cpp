@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening an address through Wine's shell32, and the message when that fails.
 #include "platform/web_link_win.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The drives the Windows layer's tests expect, made once in a new Wine prefix
 # (run by cmake/wine-run.sh --setup with WINEPREFIX set). Z: (the host's /) is
 # removed so the list is the same on every machine. Keep in step with
