@@ -37,7 +37,7 @@ test-asan: deps
 # (once, about 40 minutes; kept in ~/.cache/kestrun). The tests run under
 # Wine, whose server is stopped afterwards whatever the outcome.
 build-windows:
-	@scripts/install-deps.sh build windows
+	@scripts/install-deps.sh build qt windows
 	qt=$$(scripts/build-qt-windows.sh | tail -n 1) && \
 	cmake --preset windows -DKESTRUN_QT_PREFIX="$$qt" $(if $(CI),-DKESTRUN_WERROR=ON)
 	cmake --build --preset windows -j $(JOBS)
