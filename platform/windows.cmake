@@ -17,8 +17,8 @@ target_compile_definitions(platform PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
 target_link_libraries(platform
   PUBLIC engine
   PRIVATE shell32 advapi32 kestrun_warnings)
-# Waiting for started processes needs Qt's event loop; the engine-only build
-# lets them go unreported.
+# Console events, following started processes and the arguments as text need
+# Qt; the engine-only build lets commands go unreported.
 if(KESTRUN_WITH_QT)
   find_package(Qt6 REQUIRED COMPONENTS Core)
   target_sources(platform PRIVATE native_win.cpp process_start_win.cpp
