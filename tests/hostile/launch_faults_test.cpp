@@ -2,7 +2,6 @@
 // Commands that cannot start, run through whole poll passes with the real
 // launcher: the log says why in the system's words, the drive is then
 // ignored as usual, and nothing is left behind in Kestrun's process.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,15 +19,7 @@ namespace kestrun::platform {
 namespace {
 
 using kestrun::testing::crlf_lines;
-
-int open_descriptors() {
-  int count = 0;
-  if (DIR* folder = opendir("/proc/self/fd")) {
-    while (readdir(folder)) ++count;
-    closedir(folder);
-  }
-  return count;
-}
+using kestrun::testing::open_descriptors;
 
 struct World {
   kestrun::testing::FakeMachine machine;

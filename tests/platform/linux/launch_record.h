@@ -2,6 +2,8 @@
 // Reading what argv_dump recorded about the process it ran in.
 #pragma once
 
+#include <dirent.h>
+
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -12,6 +14,16 @@
 #include <vector>
 
 namespace kestrun::testing {
+
+/// How many descriptors this process has open, to see that launches return them.
+inline int open_descriptors() {
+  int count = 0;
+  if (DIR* folder = opendir("/proc/self/fd")) {
+    while (readdir(folder)) ++count;
+    closedir(folder);
+  }
+  return count;
+}
 
 struct LaunchRecord {
   std::vector<std::string> arguments;    // after the record file's own name

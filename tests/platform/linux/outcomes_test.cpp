@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Commands followed to their end with real processes, through the pidfd and
 // through the polling the launcher falls back on without one.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -19,17 +18,9 @@
 namespace kestrun::platform {
 namespace {
 
+using kestrun::testing::open_descriptors;
 using modGeneral::CommandOutcome;
 using modGeneral::LaunchRequest;
-
-int open_descriptors() {
-  int count = 0;
-  if (DIR* folder = opendir("/proc/self/fd")) {
-    while (readdir(folder)) ++count;
-    closedir(folder);
-  }
-  return count;
-}
 
 bool no_child_left() {
   errno = 0;
