@@ -39,9 +39,18 @@ if [ -n "$wm" ]; then
   done
 fi
 
-trayer --edge top --align left --width 10 --height 24 </dev/null >/dev/null 2>&1 &
-pids+=($!)
-wait_window --class trayer || { echo "FAIL: trayer did not start"; exit 1; }
+# On a loaded machine trayer can lose a race with a window manager that is
+# still starting and quit, so it gets a second and third chance.
+for attempt in 1 2 3; do
+  trayer --edge top --align left --width 10 --height 24 </dev/null >/dev/null 2>"$work/trayer.err" &
+  trayer_pid=$!
+  pids+=($trayer_pid)
+  wait_window --class trayer && break
+  kill "$trayer_pid" 2>/dev/null || true
+  if [ "$attempt" = 3 ]; then
+    echo "FAIL: trayer did not start"; echo "--- trayer said:"; cat "$work/trayer.err"; exit 1
+  fi
+done
 
 mkfifo "$work/commands"
 exec 4<>"$work/commands"
@@ -85,10 +94,19 @@ echo "ok: a left click on the icon brings the window back"
 
 window=$(xdotool search --onlyvisible --name '^Kestrun v1\.5$' | head -n 1) ||
   fail "no visible window named Kestrun v1.5"
+# A minimise request sent before the window manager has taken the window in is
+# lost; it has taken it in once it set WM_STATE to Normal.
+wait_managed() {
+  for _ in $(seq 100); do
+    xprop -id "$window" WM_STATE 2>/dev/null | grep -q 'window state: Normal' && return 0
+    sleep 0.1
+  done
+  fail "the window manager never took the window in"
+}
 # A display without a window manager cannot minimise a window; the harness
 # does it there.
 minimise() {
-  if [ -n "$wm" ]; then xdotool windowminimize "$window"; else echo minimise >&4; fi
+  if [ -n "$wm" ]; then wait_managed; xdotool windowminimize "$window"; else echo minimise >&4; fi
   expect "window: hidden"
   expect "tray: added"
 }
