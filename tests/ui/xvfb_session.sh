@@ -16,6 +16,9 @@ Xvfb -displayfd 3 -screen 0 "${SCREEN:-1024x768x24}" -nolisten tcp 3>"$work/disp
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
+# Xvfb names its display a moment before it takes clients on a busy machine;
+# a client that comes too early fails with "cannot open display".
+for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
 # The runtime folder holds the one-instance lock: each session has its own.
 mkdir -m 700 "$work/runtime"
