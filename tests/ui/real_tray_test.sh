@@ -39,18 +39,10 @@ if [ -n "$wm" ]; then
   done
 fi
 
-# On a loaded machine trayer can lose a race with a window manager that is
-# still starting and quit, so it gets a second and third chance.
-for attempt in 1 2 3; do
-  trayer --edge top --align left --width 10 --height 24 </dev/null >/dev/null 2>"$work/trayer.err" &
-  trayer_pid=$!
-  pids+=($trayer_pid)
-  wait_window --class trayer && break
-  kill "$trayer_pid" 2>/dev/null || true
-  if [ "$attempt" = 3 ]; then
-    echo "FAIL: trayer did not start"; echo "--- trayer said:"; cat "$work/trayer.err"; exit 1
-  fi
-done
+trayer --edge top --align left --width 10 --height 24 </dev/null >/dev/null 2>"$work/trayer.err" &
+pids+=($!)
+wait_window --class trayer ||
+  { echo "FAIL: trayer did not start"; echo "--- trayer said:"; cat "$work/trayer.err"; exit 1; }
 
 mkfifo "$work/commands"
 exec 4<>"$work/commands"

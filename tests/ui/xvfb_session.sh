@@ -11,14 +11,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 "${SCREEN:-1024x768x24}" -nolisten tcp 3>"$work/display" \
+# -noreset: by default the server resets when its last client leaves, and a
+# client that connects during the reset is refused ("cannot open display").
+# A test that starts and ends programs one after another, or polls with
+# xdotool before the tray host is up, hits that on a busy machine.
+Xvfb -displayfd 3 -screen 0 "${SCREEN:-1024x768x24}" -nolisten tcp -noreset 3>"$work/display" \
   </dev/null >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
-# Xvfb names its display a moment before it takes clients on a busy machine;
-# a client that comes too early fails with "cannot open display".
-for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
 # The runtime folder holds the one-instance lock: each session has its own.
 mkdir -m 700 "$work/runtime"
