@@ -28,11 +28,7 @@ fail() {
 within() {
   local seconds=$1
   shift
-  for _ in $(seq $((seconds * 10))); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
+  poll_for $((seconds * 10)) "$@"
 }
 
 wine wineboot --init >/dev/null 2>&1

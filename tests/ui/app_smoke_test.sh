@@ -41,10 +41,7 @@ for delay in 0 0.3 1.3 2.6; do
   "$program" </dev/null >"$work/log" 2>&1 &
   program_pid=$!
   pids+=($program_pid)
-  for _ in $(seq 100); do
-    xdotool search --onlyvisible --class '^kestrun$' >/dev/null 2>&1 && break
-    sleep 0.1
-  done
+  poll_for 100 xdotool search --onlyvisible --class '^kestrun$' || true
   sleep "$delay"
   terminate "$program_pid" "sent after $delay s"
 done

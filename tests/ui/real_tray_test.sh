@@ -21,13 +21,7 @@ done
 source "$(dirname "$0")/xvfb_session.sh"
 
 # Waits until a visible window matches `xdotool search` arguments.
-wait_window() {
-  for _ in $(seq 150); do
-    xdotool search --onlyvisible "$@" >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  return 1
-}
+wait_window() { poll_for 150 xdotool search --onlyvisible "$@"; }
 
 if [ -n "$wm" ]; then
   # openbox reads its configuration from the home folder; give it an empty one.
@@ -90,13 +84,8 @@ window=$(xdotool search --onlyvisible --name '^Kestrun v1\.5$' | head -n 1) ||
   fail "no visible window named Kestrun v1.5"
 # A minimise request sent before the window manager has taken the window in is
 # lost; it has taken it in once it set WM_STATE to Normal.
-wait_managed() {
-  for _ in $(seq 100); do
-    xprop -id "$window" WM_STATE 2>/dev/null | grep -q 'window state: Normal' && return 0
-    sleep 0.1
-  done
-  fail "the window manager never took the window in"
-}
+managed() { xprop -id "$window" WM_STATE | grep -q 'window state: Normal'; }
+wait_managed() { poll_for 100 managed || fail "the window manager never took the window in"; }
 # A display without a window manager cannot minimise a window; the harness
 # does it there.
 minimise() {
@@ -134,13 +123,7 @@ if [ -n "$wm" ]; then
   minimise
 fi
 
-exit_question() {
-  for _ in $(seq 50); do
-    xdotool search --onlyvisible --name '^Exit\?$' >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  return 1
-}
+exit_question() { poll_for 50 xdotool search --onlyvisible --name '^Exit\?$'; }
 pick "Up Return" exit_question || fail "no Exit question"
 echo "ok: a right click opens the menu with the run item"
 # The question may not have the keyboard yet; Return again until it has.

@@ -26,10 +26,7 @@ fail() {
 }
 main_window_shown() { xdotool search --onlyvisible --name '^Kestrun v1\.5$' >/dev/null 2>&1; }
 # Waits up to ten seconds for the command's condition.
-within() {
-  for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
+within() { poll_for 100 "$@"; }
 started() { grep -q "Started..." "$work/$1.log" 2>/dev/null; }
 in_tray() {
   xdotool search --name '^Kestrun v1\.5$' >/dev/null 2>&1 && ! main_window_shown

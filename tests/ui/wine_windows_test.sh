@@ -89,10 +89,7 @@ xdotool search --onlyvisible --name '^Kestrun v1\.5$' >/dev/null 2>&1 && fail "t
 restored=no
 for _ in $(seq 12); do
   xdotool mousemove 12 12 click 1
-  for _ in $(seq 50); do
-    xdotool search --onlyvisible --name '^Kestrun v1\.5$' >/dev/null 2>&1 && { restored=yes; break 2; }
-    sleep 0.1
-  done
+  poll_for 50 xdotool search --onlyvisible --name '^Kestrun v1\.5$' && { restored=yes; break; }
 done
 [ "$restored" = yes ] || fail "a click on the tray icon did not bring the window back"
 echo "ok: the close box sends the window to the tray, and a click on the icon brings it back"

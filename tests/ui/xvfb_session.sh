@@ -10,6 +10,17 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# Runs a command every tenth of a second until it succeeds, at most `tenths`
+# times; its output is dropped.
+poll_for() {
+  local tenths=$1
+  shift
+  for _ in $(seq "$tenths"); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
 
 # -noreset: by default the server resets when its last client leaves, and a
 # client that connects during the reset is refused ("cannot open display").
