@@ -12,7 +12,7 @@
 #include <string>
 
 #include "engine/modGeneral.h"
-#include "platform/drives_linux.h"
+#include "platform/linux/drives.h"
 #include "settings/qt_settings_store.h"
 #include "tests/fakes/fake_machine.h"
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "engine/modGeneral.h"
-#include "platform/drives_linux.h"
+#include "platform/linux/drives.h"
 
 extern char** environ;
 

@@ -12,9 +12,11 @@
 #   ui        the engine, the settings' and the platform's interfaces, and Qt.
 #   cli, app, instance
 #             everything above, but none of the platform's implementations.
-# The platform's interfaces are its headers without an OS in their name
-# (platform.h, native.h, ...); drives_linux.h and the like are implementations,
-# for the platform alone. The settings' interface is qt_settings_store.h.
+# The platform's interfaces are the headers at its top (platform.h, native.h,
+# ...); each system's implementation lives in a folder of its own
+# (platform/linux, platform/windows), for the platform alone, and neither
+# system's folder nor the contracts include the other's. The settings'
+# interface is qt_settings_store.h.
 # Standard headers are the lower-case names without an extension (<string>,
 # <cstdio>); QtCore headers are those found in QTCORE_DIR.
 #
@@ -42,10 +44,9 @@ refuse() {
 is_standard() { printf '%s\n' "$1" | grep -Eq '^[a-z_]+$'; }
 is_qt() { printf '%s\n' "$1" | grep -Eq '^Q'; }
 is_qtcore() { is_qt "$1" && [ -e "$qtcore/$1" ]; }
-is_platform_interface() {
-  printf '%s\n' "$1" | grep -Eq '^platform/[a-z_]+\.h$' &&
-    ! printf '%s\n' "$1" | grep -Eq '_(linux|win)\.h$'
-}
+is_platform_interface() { printf '%s\n' "$1" | grep -Eq '^platform/[a-z_]+\.h$'; }
+# The system folder a platform file belongs to, or "" for the contracts.
+system_of() { printf '%s\n' "$1" | sed -n -e 's#^platform/\(linux\|windows\)/.*#\1#p'; }
 
 # Prints "file kind name" for each include: kind is "quoted" or "angled".
 includes() {
@@ -62,10 +63,18 @@ check_layer() {
   while read -r file kind name; do
     case "$kind" in
       quoted)
-        case "$name" in "$layer"/*) continue ;; esac
+        case "$layer:$name" in platform:*) ;; "$layer:$layer"/*) continue ;; esac
         case "$layer" in
           engine) refuse "$file" engine "\"$name\"" ;;
-          platform) case "$name" in engine/*) ;; *) refuse "$file" platform "\"$name\"" ;; esac ;;
+          platform)
+            case "$name" in
+              engine/*) ;;
+              platform/*)
+                room=$(system_of "$name")
+                [ -z "$room" ] || [ "$room" = "$(system_of "$file")" ] ||
+                  refuse "$file" platform "\"$name\" (another system's room)" ;;
+              *) refuse "$file" platform "\"$name\"" ;;
+            esac ;;
           settings)
             case "$name" in
               engine/*) ;;

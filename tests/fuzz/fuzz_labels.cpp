@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/labels_linux.h"
+#include "platform/linux/labels.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "engine/modGeneral.h"
-#include "platform/launcher_linux.h"
+#include "platform/linux/launcher.h"
 
 namespace {
 

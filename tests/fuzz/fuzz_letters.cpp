@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/letter_table_linux.h"
+#include "platform/linux/letter_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "engine/modGeneral.h"
-#include "platform/launcher_linux.h"
+#include "platform/linux/launcher.h"
 #include "tests/fakes/fake_machine.h"
 #include "tests/platform/linux/launch_record.h"
 #include "tests/platform/linux/temp_tree.h"

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "engine/modGeneral.h"
-#include "platform/drives_linux.h"
+#include "platform/linux/drives.h"
 #include "tests/fakes/fake_machine.h"
 #include "tests/platform/linux/temp_tree.h"
 

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "platform/launcher_linux.h"
+#include "platform/linux/launcher.h"
 #include "tests/platform/linux/launch_record.h"
 #include "tests/platform/linux/temp_tree.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "engine/modGeneral.h"
-#include "platform/drives_linux.h"
-#include "platform/labels_linux.h"
+#include "platform/linux/drives.h"
+#include "platform/linux/labels.h"
 #include "tests/platform/linux/temp_tree.h"
 
 namespace kestrun::platform {

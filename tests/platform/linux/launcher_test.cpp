@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/launcher_linux.h"
+#include "platform/linux/launcher.h"
 #include "tests/platform/linux/event_loop.h"
 #include "tests/platform/linux/launch_record.h"
 #include "tests/platform/linux/temp_tree.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/letter_table_linux.h"
-#include "platform/letters_file_linux.h"
+#include "platform/linux/letter_table.h"
+#include "platform/linux/letters_file.h"
 #include "tests/platform/linux/temp_tree.h"
 
 namespace kestrun::platform {

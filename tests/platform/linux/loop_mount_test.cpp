@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "engine/modGeneral.h"
-#include "platform/drives_linux.h"
-#include "platform/labels_linux.h"
-#include "platform/launcher_linux.h"
+#include "platform/linux/drives.h"
+#include "platform/linux/labels.h"
+#include "platform/linux/launcher.h"
 #include "tests/fakes/fake_machine.h"
 #include "tests/hostile/system.h"
 #include "tests/platform/linux/launch_record.h"

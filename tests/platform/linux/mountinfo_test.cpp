@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "engine/modGeneral.h"
-#include "platform/drives_linux.h"
-#include "platform/mountinfo_linux.h"
+#include "platform/linux/drives.h"
+#include "platform/linux/mountinfo.h"
 #include "tests/platform/linux/temp_tree.h"
 
 namespace kestrun::platform {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/modGeneral.h"
-#include "platform/launcher_linux.h"
+#include "platform/linux/launcher.h"
 #include "tests/fakes/fake_machine.h"
 #include "tests/platform/linux/event_loop.h"
 #include "tests/platform/linux/launch_record.h"
@@ -27,7 +27,7 @@ bool no_child_left() {
   return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
 }
 
-class Outcomes : public ::testing::TestWithParam<ChildWatch::Method> {
+class Outcomes : public ::testing::TestWithParam<ProcessWatch::Method> {
  protected:
   void SetUp() override {
     launcher.on_finished([this](const LaunchRequest& request, const CommandOutcome& outcome) {
@@ -122,9 +122,9 @@ TEST_P(Outcomes, ACommandOutlivesItsLauncherUnharmedAndUnreported) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Launcher, Outcomes,
-                         ::testing::Values(ChildWatch::Method::pidfd, ChildWatch::Method::polling),
+                         ::testing::Values(ProcessWatch::Method::pidfd, ProcessWatch::Method::polling),
                          [](const auto& info) {
-                           return info.param == ChildWatch::Method::pidfd ? "pidfd" : "polling";
+                           return info.param == ProcessWatch::Method::pidfd ? "pidfd" : "polling";
                          });
 
 }  // namespace

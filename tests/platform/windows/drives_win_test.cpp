@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The drive API against Wine's kernel32 and the drives of the test prefix.
-#include "platform/drives_win.h"
+#include "platform/windows/drives.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Launching real processes under Wine: the command line, window and environment
 // they get, and the system's error for programs that cannot start.
-#include "platform/launcher_win.h"
+#include "platform/windows/launcher.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <fstream>
 
-#include "platform/text_win.h"
+#include "platform/windows/text.h"
 #include "test_support_win.h"
 
 namespace kestrun::platform {

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "engine/modGeneral.h"
-#include "platform/drives_win.h"
-#include "platform/launcher_win.h"
-#include "platform/registry_store_win.h"
-#include "platform/text_win.h"
+#include "platform/windows/drives.h"
+#include "platform/windows/launcher.h"
+#include "platform/windows/registry_store.h"
+#include "platform/windows/text.h"
 #include "test_support_win.h"
 #include "tests/fakes/fake_machine.h"
 

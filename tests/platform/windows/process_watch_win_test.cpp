@@ -6,7 +6,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
-#include "platform/launcher_win.h"
+#include "platform/windows/launcher.h"
 #include "test_support_win.h"
 
 namespace kestrun::platform {

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The settings store in Wine's registry: where values land, what comes back.
-#include "platform/registry_store_win.h"
+#include "platform/windows/registry_store.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
-#include "platform/text_win.h"
+#include "platform/windows/text.h"
 
 namespace kestrun::platform {
 namespace {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <thread>
 
-#include "platform/registry_store_win.h"
+#include "platform/windows/registry_store.h"
 
 namespace kestrun::testing {
 namespace fs = std::filesystem;

@@ -1,0 +1,224 @@
+// SPDX-License-Identifier: MIT
+// Giving out remembered letters, and the letters file's text.
+#include "platform/linux/letter_table.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <tuple>
+
+namespace kestrun::platform {
+
+namespace {
+
+constexpr std::string_view kHeader = "kestrun-letters 1";
+constexpr std::string_view kMounted = "mounted";
+
+std::size_t index_of(char letter) { return static_cast<std::size_t>(letter - 'A'); }
+
+// Lines are split at spaces and line breaks, so those and every other byte
+// outside printable ASCII, and the backslash itself, are written as \xNN.
+std::string escape(std::string_view field) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string escaped;
+  escaped.reserve(field.size());
+  for (const char c : field) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte > 0x20 && byte < 0x7f && c != '\\') {
+      escaped.push_back(c);
+    } else {
+      escaped.append({'\\', 'x', kHex[byte >> 4], kHex[byte & 15]});
+    }
+  }
+  return escaped;
+}
+
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+std::optional<std::string> unescape(std::string_view field) {
+  std::string text;
+  text.reserve(field.size());
+  for (std::size_t at = 0; at < field.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(field[at]);
+    if (byte <= 0x20 || byte >= 0x7f) return std::nullopt;
+    if (field[at] != '\\') {
+      text.push_back(field[at]);
+      continue;
+    }
+    if (field.size() - at < 4 || field[at + 1] != 'x') return std::nullopt;
+    const int high = hex_digit(field[at + 2]);
+    const int low = hex_digit(field[at + 3]);
+    if (high < 0 || low < 0) return std::nullopt;
+    text.push_back(static_cast<char>(high * 16 + low));
+    at += 3;
+  }
+  return text;
+}
+
+std::optional<RememberedVolume> parse_line(std::string_view line) {
+  std::array<std::string_view, 4> fields;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const auto space = line.find(' ');
+    if ((space == std::string_view::npos) != (i + 1 == fields.size())) return std::nullopt;
+    fields[i] = line.substr(0, space);
+    line.remove_prefix(space == std::string_view::npos ? line.size() : space + 1);
+  }
+  RememberedVolume volume;
+  if (fields[0].size() != 1 || fields[0][0] < 'D' || fields[0][0] > 'Z') return std::nullopt;
+  volume.letter = fields[0][0];
+  if (fields[1] != kMounted) {
+    std::uint64_t seen = 0;
+    const auto* end = fields[1].data() + fields[1].size();
+    const auto [stop, error] = std::from_chars(fields[1].data(), end, seen);
+    if (fields[1].empty() || error != std::errc() || stop != end) return std::nullopt;
+    volume.last_seen = seen;
+  }
+  auto identity = unescape(fields[2]);
+  auto where = unescape(fields[3]);
+  if (!identity || identity->empty() || !where) return std::nullopt;
+  volume.identity = std::move(*identity);
+  volume.where = std::move(*where);
+  return volume;
+}
+
+// The lowest letter from D: that is neither taken nor remembered.
+std::optional<char> unremembered_letter(const std::array<bool, 26>& taken,
+                                        const std::array<bool, 26>& remembered) {
+  for (char letter = 'D'; letter <= 'Z'; ++letter) {
+    if (!taken[index_of(letter)] && !remembered[index_of(letter)]) return letter;
+  }
+  return std::nullopt;
+}
+
+// The absent volume seen longest ago; ties go to the lower letter.
+std::optional<std::size_t> seen_longest_ago(const LetterTable& table,
+                                            const std::vector<bool>& present) {
+  std::optional<std::size_t> oldest;
+  for (std::size_t e = 0; e < table.size(); ++e) {
+    if (present[e]) continue;
+    if (!oldest || std::tie(*table[e].last_seen, table[e].letter) <
+                       std::tie(*table[*oldest].last_seen, table[*oldest].letter)) {
+      oldest = e;
+    }
+  }
+  return oldest;
+}
+
+}  // namespace
+
+std::vector<std::optional<char>> assign_letters(LetterTable& table,
+                                                const std::vector<PresentVolume>& volumes) {
+  std::uint64_t latest = 0;
+  for (const auto& entry : table) latest = std::max(latest, entry.last_seen.value_or(0));
+
+  std::vector<std::optional<char>> letters(volumes.size());
+  std::array<bool, 26> taken{};
+  std::vector<bool> present(table.size(), false);
+  const auto give = [&](std::size_t volume, std::size_t entry) {
+    letters[volume] = table[entry].letter;
+    taken[index_of(table[entry].letter)] = true;
+    present[entry] = true;
+    table[entry].last_seen.reset();
+    table[entry].where = volumes[volume].where;
+  };
+
+  for (std::size_t i = 0; i < volumes.size(); ++i) {
+    if (volumes[i].root && !taken[index_of('C')]) {
+      letters[i] = 'C';
+      taken[index_of('C')] = true;
+    }
+  }
+  // Volumes that share an identity (cloned sticks) are told apart by where
+  // they were mounted, so each keeps its own letter while both are there.
+  for (const bool same_place : {true, false}) {
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+      if (letters[i]) continue;
+      for (std::size_t e = 0; e < table.size(); ++e) {
+        if (present[e] || taken[index_of(table[e].letter)] ||
+            table[e].identity != volumes[i].identity ||
+            (same_place && table[e].where != volumes[i].where)) {
+          continue;
+        }
+        give(i, e);
+        break;
+      }
+    }
+  }
+  // Volumes mounted at the last look and gone now were seen last just now.
+  for (std::size_t e = 0; e < table.size(); ++e) {
+    if (!present[e] && !table[e].last_seen) table[e].last_seen = latest + 1;
+  }
+
+  for (std::size_t i = 0; i < volumes.size(); ++i) {
+    if (letters[i]) continue;
+    std::array<bool, 26> remembered{};
+    for (std::size_t e = 0; e < table.size(); ++e) {
+      if (!present[e]) remembered[index_of(table[e].letter)] = true;
+    }
+    std::size_t entry = 0;
+    if (const auto letter = unremembered_letter(taken, remembered)) {
+      table.push_back({*letter, std::nullopt, volumes[i].identity, volumes[i].where});
+      present.push_back(false);
+      entry = table.size() - 1;
+    } else if (const auto oldest = seen_longest_ago(table, present)) {
+      // Every free letter is remembered: the volume seen longest ago gives its up.
+      entry = *oldest;
+      table[entry].identity = volumes[i].identity;
+    } else {
+      continue;  // D: to Z: are all in use
+    }
+    give(i, entry);
+  }
+
+  std::sort(table.begin(), table.end(),
+            [](const auto& a, const auto& b) { return a.letter < b.letter; });
+  return letters;
+}
+
+std::string format_letter_table(const LetterTable& table) {
+  std::string text(kHeader);
+  text.push_back('\n');
+  for (const auto& volume : table) {
+    text.push_back(volume.letter);
+    text.push_back(' ');
+    text.append(volume.last_seen ? std::to_string(*volume.last_seen) : std::string(kMounted));
+    text.append(" ").append(escape(volume.identity));
+    text.append(" ").append(escape(volume.where));
+    text.push_back('\n');
+  }
+  return text;
+}
+
+std::optional<LetterTable> parse_letter_table(std::string_view text, std::string* error) {
+  if (!text.starts_with(kHeader) || text.substr(kHeader.size(), 1) != "\n") {
+    *error = "it does not start with '" + std::string(kHeader) + "'";
+    return std::nullopt;
+  }
+  if (text.back() != '\n') {
+    *error = "its last line is cut off";
+    return std::nullopt;
+  }
+  text.remove_prefix(kHeader.size() + 1);
+  LetterTable table;
+  std::array<bool, 26> seen{};
+  for (int number = 2; !text.empty(); ++number) {
+    const auto end = text.find('\n');
+    auto volume = parse_line(text.substr(0, end));
+    text.remove_prefix(end + 1);
+    if (!volume || seen[index_of(volume->letter)]) {
+      *error = "line " + std::to_string(number) + " is not a volume and its letter";
+      return std::nullopt;
+    }
+    seen[index_of(volume->letter)] = true;
+    table.push_back(std::move(*volume));
+  }
+  std::sort(table.begin(), table.end(),
+            [](const auto& a, const auto& b) { return a.letter < b.letter; });
+  return table;
+}
+
+}  // namespace kestrun::platform

@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: MIT
+// The Linux drive API and launcher behind the platform factory.
+#include <utility>
+
+#include "platform/linux/drives.h"
+#include "platform/linux/launcher.h"
+#include "platform/platform.h"
+
+namespace kestrun::platform {
+
+std::unique_ptr<modGeneral::DriveApi> make_drive_api() {
+  LinuxSources sources;
+  sources.letters_file = default_letters_path();
+  return std::make_unique<LinuxDriveApi>(std::move(sources));
+}
+
+std::unique_ptr<modGeneral::Launcher> make_launcher() { return std::make_unique<LinuxLauncher>(); }
+
+std::unique_ptr<modGeneral::SettingsStore> make_native_settings_store() { return nullptr; }
+
+}  // namespace kestrun::platform
