@@ -76,6 +76,7 @@ std::optional<std::string> LinuxDriveApi::volume_label(std::string_view root) {
   const auto* lettered = find(root);
   if (!lettered) return std::nullopt;
   const auto* drive = &lettered->drive;
+  if (sources_.query_volumes && !user_can_enter(*drive)) return std::nullopt;
   std::optional<std::string> label;
   switch (drive->kind) {
     case DriveKind::network:

@@ -28,7 +28,8 @@ struct LinuxSources {
   std::string letters_file;
   /// The user whose own FUSE mounts count as drives, besides root's.
   uid_t user = getuid();
-  /// Also ask the mounted filesystems and the device nodes for their labels.
+  /// Also ask the mounted filesystems and the device nodes for their labels,
+  /// and leave out the drives whose mount points this user cannot enter.
   /// Tests on fake trees turn this off so the machine's own volumes stay out.
   bool query_volumes = true;
 };

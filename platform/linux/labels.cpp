@@ -141,6 +141,22 @@ std::string share_label(std::string_view source) {
   return std::string(host);
 }
 
+bool user_can_enter(const MountedDrive& drive) {
+  if (drive.behind_remote) return true;
+  const std::string& folder = drive.mount.mount_point;
+  if (drive.fuse || drive.kind == DriveKind::network) {
+    const auto cut = folder.find_last_of('/');
+    const std::string parent = cut == 0 || cut == std::string::npos ? "/" : folder.substr(0, cut);
+    return faccessat(AT_FDCWD, parent.c_str(), X_OK, AT_EACCESS) == 0;
+  }
+  if (faccessat(AT_FDCWD, folder.c_str(), X_OK, AT_EACCESS) != 0) return false;
+  // Unmounted, or mounted over: the folder leads elsewhere now.
+  struct statx identity {};
+  if (statx(AT_FDCWD, folder.c_str(), AT_NO_AUTOMOUNT, STATX_MNT_ID, &identity) != 0) return false;
+  return (identity.stx_mask & STATX_MNT_ID) == 0 ||
+         identity.stx_mnt_id == static_cast<std::uint64_t>(drive.mount.mount_id);
+}
+
 std::optional<std::string> mounted_label(const std::string& mount_point, int mount_id) {
   const FdCloser folder{open_mount_root(mount_point, mount_id)};
   if (folder.fd < 0) return std::nullopt;

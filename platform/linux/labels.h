@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/linux/mountinfo.h"
+
 namespace kestrun::platform {
 
 /// Decodes udev's `\xNN` escapes, as in ID_FS_LABEL_ENC and /dev/disk/by-label.
@@ -22,6 +24,14 @@ std::string clean_label(std::string_view raw);
 /// A network drive's label: the last component of its share name, so
 /// "nas:/export/data" and "//nas/data" both give "data".
 std::string share_label(std::string_view source);
+
+/// Whether this process can enter the drive's mount point and find the drive's
+/// mount there. A drive that fails this could not be used by the user's
+/// command, so it reads as unreadable whatever else could tell its label. Of a
+/// mount whose own filesystem must not be asked, since a FUSE process or a
+/// server may never answer, only the folder holding the mount point is
+/// checked; under such a mount, nothing is.
+bool user_can_enter(const MountedDrive& drive);
 
 /// FS_IOC_GETFSLABEL on the folder `mount_point`, provided that folder is still
 /// the root of mount `mount_id`: a mount that went away would otherwise answer

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: MIT
+#include "platform/settings_file.h"
+
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -9,8 +11,6 @@
 #include <cstring>
 #include <ctime>
 #include <vector>
-
-#include "platform/settings_file.h"
 
 namespace kestrun::platform {
 namespace {

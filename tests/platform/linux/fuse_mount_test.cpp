@@ -25,6 +25,7 @@
 #include "engine/modGeneral.h"
 #include "platform/linux/drives.h"
 #include "tests/fakes/fake_machine.h"
+#include "tests/platform/linux/nobody_view.h"
 #include "tests/platform/linux/temp_tree.h"
 
 extern char** environ;
@@ -283,6 +284,19 @@ TEST_F(FuseMounts, TheUsersOwnExfatStickThroughFuseStaysADrive) {
     EXPECT_EQ(api.locate(root).device, device);
     EXPECT_TRUE(api.locate(root).identity.starts_with("uuid:")) << api.locate(root).identity;
   }
+  umount2(folder.c_str(), 0);
+}
+
+// The FUSE process must not be asked whether the user may enter, since it
+// may never answer; the folder holding the mount point can still lock them out.
+TEST_F(FuseMounts, AStickThroughFuseInAFolderTheUserCannotEnterIsUnreadableToThem) {
+  const auto device = attach("locked", {"mkfs.exfat", "-L", "KL" + suffix_}, "8M");
+  ASSERT_FALSE(device.empty()) << problem_;
+  const auto folder = folder_for("locked", 0) + "/stick";
+  ASSERT_EQ(chmod(tree_->path("locked").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  ASSERT_EQ(run({"mount.exfat-fuse", device, folder}).status, 0);
+  EXPECT_EQ(testing::seen_by_nobody(folder), "");
   umount2(folder.c_str(), 0);
 }
 

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The mount table parser, the choice of drives and their letters.
+#include "platform/linux/mountinfo.h"
+
 #include <gtest/gtest.h>
 #include <sys/sysmacros.h>
 
@@ -10,7 +12,6 @@
 
 #include "engine/modGeneral.h"
 #include "platform/linux/drives.h"
-#include "platform/linux/mountinfo.h"
 #include "tests/platform/linux/temp_tree.h"
 
 namespace kestrun::platform {

@@ -122,7 +122,8 @@ TEST_P(Outcomes, ACommandOutlivesItsLauncherUnharmedAndUnreported) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Launcher, Outcomes,
-                         ::testing::Values(ProcessWatch::Method::pidfd, ProcessWatch::Method::polling),
+                         ::testing::Values(ProcessWatch::Method::pidfd,
+                                           ProcessWatch::Method::polling),
                          [](const auto& info) {
                            return info.param == ProcessWatch::Method::pidfd ? "pidfd" : "polling";
                          });
