@@ -2,6 +2,8 @@
 // SIGINT, SIGTERM and SIGHUP through a self-pipe, mount table changes through
 // the priority event the kernel raises on /proc/self/mountinfo, and why
 // xdg-open failed, which the desktop reports with no reason.
+#include "platform/native.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -12,7 +14,6 @@
 #include <cstring>
 
 #include "platform/linux/mountinfo.h"
-#include "platform/native.h"
 
 namespace kestrun::platform {
 

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The Linux drive API and launcher behind the platform factory.
+#include "platform/platform.h"
+
 #include <utility>
 
 #include "platform/linux/drives.h"
 #include "platform/linux/launcher.h"
-#include "platform/platform.h"
 
 namespace kestrun::platform {
 

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 // File names and arguments are bytes on Linux, and any of descriptors 0, 1 and
 // 2 may be closed by whoever started the program (`kestrun ... <&-`).
+#include "platform/process_start.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "platform/process_start.h"
 #include "platform/linux/qstring_bytes.h"
 
 namespace kestrun::platform {

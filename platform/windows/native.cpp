@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Console control events as termination requests, the console of the program
 // that started a windowed kestrun.exe, and why ShellExecute failed.
+#include "platform/native.h"
+
 #include <io.h>
 #include <windows.h>
 
@@ -9,7 +11,6 @@
 #include <atomic>
 #include <cstdio>
 
-#include "platform/native.h"
 #include "platform/windows/text.h"
 
 namespace kestrun::platform {

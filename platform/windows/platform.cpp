@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The Windows drive API, launcher and registry store behind the platform factory.
+#include "platform/platform.h"
+
 #include "platform/windows/drives.h"
 #include "platform/windows/launcher.h"
-#include "platform/platform.h"
 #include "platform/windows/registry_store.h"
 
 namespace kestrun::platform {

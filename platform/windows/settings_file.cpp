@@ -2,9 +2,10 @@
 // Windows keeps the settings in the registry; the file store here serves the
 // tests and a portable INI file. A profile folder's ACLs already keep other
 // users out, so nothing is refused.
+#include "platform/settings_file.h"
+
 #include <windows.h>
 
-#include "platform/settings_file.h"
 #include "platform/windows/text.h"
 
 namespace kestrun::platform {

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Starting real processes: argument splitting, environment, folder, failures.
+#include "platform/linux/launcher.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -8,7 +10,6 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/linux/launcher.h"
 #include "tests/platform/linux/event_loop.h"
 #include "tests/platform/linux/launch_record.h"
 #include "tests/platform/linux/temp_tree.h"

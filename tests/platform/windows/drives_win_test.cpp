@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The drive API against Wine's kernel32 and the drives of the test prefix.
-#include "platform/windows/drives.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "fixture_drives.h"
+#include "platform/windows/drives.h"
 
 namespace kestrun::platform {
 namespace {

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Launching real processes under Wine: the command line, window and environment
 // they get, and the system's error for programs that cannot start.
-#include "platform/windows/launcher.h"
-
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <fstream>
 
+#include "platform/windows/launcher.h"
 #include "platform/windows/text.h"
 #include "test_support_win.h"
 

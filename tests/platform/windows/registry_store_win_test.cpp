@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The settings store in Wine's registry: where values land, what comes back.
-#include "platform/windows/registry_store.h"
-
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
+#include "platform/windows/registry_store.h"
 #include "platform/windows/text.h"
 
 namespace kestrun::platform {
