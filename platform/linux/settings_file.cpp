@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: MIT
+#include "platform/settings_file.h"
+
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -10,7 +12,7 @@
 #include <ctime>
 #include <vector>
 
-#include "platform/settings_file.h"
+#include "platform/linux/fd_closer.h"
 
 namespace kestrun::platform {
 namespace {
@@ -52,13 +54,6 @@ FileStamp look_at_folder(const std::string& path) {
   if (stat(folder_of(path).c_str(), &status) != 0) return {};
   return folder_stamp_of(status);
 }
-
-struct FdCloser {
-  int fd;
-  ~FdCloser() {
-    if (fd >= 0) close(fd);
-  }
-};
 
 bool read_all(int fd, std::string* bytes) {
   char chunk[65536];
