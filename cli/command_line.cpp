@@ -10,6 +10,7 @@
 #include "cli/headless.h"
 #include "cli/script_commands.h"
 #include "cli/stream_pane.h"
+#include "engine/drives.h"
 #include "engine/explain.h"
 #include "engine/poll_clock.h"
 #include "engine/text_bytes.h"

@@ -10,7 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "engine/modGeneral.h"
+#include "engine/drive_api.h"
+#include "engine/launcher.h"
+#include "engine/settings_store.h"
 
 namespace kestrun::cli {
 

@@ -3,6 +3,9 @@
 
 #include <QCoreApplication>
 
+#include "engine/action_log.h"
+#include "engine/detection.h"
+#include "engine/outcomes.h"
 #include "platform/native.h"
 
 namespace kestrun::cli {

@@ -10,8 +10,9 @@
 
 #include "cli/command_line.h"
 #include "cli/stream_pane.h"
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
 #include "engine/poll_clock.h"
+#include "engine/run_item.h"
 
 namespace kestrun::cli {
 

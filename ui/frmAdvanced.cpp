@@ -8,6 +8,9 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "engine/detection.h"
+#include "engine/drives.h"
+#include "engine/text_bytes.h"
 #include "ui/desktop.h"
 #include "ui/drive_rows.h"
 #include "ui/layout.h"

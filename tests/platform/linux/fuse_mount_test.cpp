@@ -22,7 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
+#include "engine/drives.h"
 #include "platform/linux/drives.h"
 #include "tests/fakes/fake_machine.h"
 #include "tests/platform/linux/temp_tree.h"

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/modGeneral.h"
+#include "engine/drives.h"
 #include "platform/linux/drives.h"
 #include "platform/linux/labels.h"
 #include "tests/platform/linux/temp_tree.h"

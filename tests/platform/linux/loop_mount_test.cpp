@@ -11,7 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
+#include "engine/drives.h"
 #include "platform/linux/drives.h"
 #include "platform/linux/labels.h"
 #include "platform/linux/launcher.h"

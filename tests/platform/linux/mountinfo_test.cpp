@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The mount table parser, the choice of drives and their letters.
+#include "platform/linux/mountinfo.h"
+
 #include <gtest/gtest.h>
 #include <sys/sysmacros.h>
 
@@ -8,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "engine/modGeneral.h"
+#include "engine/drive_records.h"
+#include "engine/drives.h"
 #include "platform/linux/drives.h"
-#include "platform/linux/mountinfo.h"
 #include "tests/platform/linux/temp_tree.h"
 
 namespace kestrun::platform {
@@ -42,9 +44,8 @@ LinuxDriveApi offline_api(const testing::TempTree& tree, const std::string& moun
 Letters list(LinuxDriveApi& api) {
   const auto roots = modGeneral::get_drive_strings(api);
   Letters letters;
-  for (std::size_t at = 0; at + 3 < roots.size() && roots[at] != '\0'; at += 4) {
-    const auto root = roots.substr(at, 3);
-    letters.emplace_back(root, api.locate(root).mount_point);
+  for (const auto record : modGeneral::RootRecords(roots)) {
+    letters.emplace_back(record.root(), api.locate(record.root()).mount_point);
   }
   return letters;
 }

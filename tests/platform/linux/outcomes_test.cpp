@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Commands followed to their end with real processes, through the pidfd and
 // through the polling the launcher falls back on without one.
+#include "engine/outcomes.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -8,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
 #include "platform/linux/launcher.h"
 #include "tests/fakes/fake_machine.h"
 #include "tests/platform/linux/event_loop.h"
@@ -122,7 +124,8 @@ TEST_P(Outcomes, ACommandOutlivesItsLauncherUnharmedAndUnreported) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Launcher, Outcomes,
-                         ::testing::Values(ProcessWatch::Method::pidfd, ProcessWatch::Method::polling),
+                         ::testing::Values(ProcessWatch::Method::pidfd,
+                                           ProcessWatch::Method::polling),
                          [](const auto& info) {
                            return info.param == ProcessWatch::Method::pidfd ? "pidfd" : "polling";
                          });
