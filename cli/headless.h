@@ -32,8 +32,6 @@ class Headless : public QObject {
   /// "Stopped." and the clock halts; commands still running go on, unreported.
   void stop();
 
-  QTimer& timer() { return timer_; }
-
  private:
   void report_store_problem();
 

@@ -25,6 +25,7 @@
 #include "tests/fakes/fake_machine.h"
 #include "tests/hostile/system.h"
 #include "tests/platform/linux/launch_record.h"
+#include "tests/platform/linux/listed_mounts.h"
 #include "tests/platform/linux/temp_tree.h"
 #include "tests/platform/linux/unique_label.h"
 
@@ -386,10 +387,7 @@ TEST(UnprivilegedView, ALockedMountPointCountsAsUnreadable) {
   ASSERT_NE(geteuid(), 0u);
   LinuxDriveApi api;
   const auto roots = modGeneral::get_drive_strings(api);
-  std::string root;
-  for (const auto& drive : api.drives()) {
-    if (drive.drive.mount.mount_point == folder) root = {drive.letter, ':', '\\'};
-  }
+  const auto root = kestrun::testing::root_mounted_at(api, folder);
   ASSERT_FALSE(root.empty()) << "the mount table still lists it";
   EXPECT_EQ(api.volume_label(root), std::nullopt);
   EXPECT_EQ(modGeneral::get_volume_info(api, root), "              ");

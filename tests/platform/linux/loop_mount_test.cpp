@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +21,7 @@
 #include "tests/fakes/fake_machine.h"
 #include "tests/hostile/system.h"
 #include "tests/platform/linux/launch_record.h"
+#include "tests/platform/linux/listed_mounts.h"
 #include "tests/platform/linux/temp_tree.h"
 #include "tests/platform/linux/unique_label.h"
 
@@ -122,14 +125,9 @@ class LoopMounts : public ::testing::Test {
     ASSERT_TRUE(problem_.empty()) << "setting up the loop mounts failed: " << problem_;
   }
 
-  // The root that `api` gave the volume at its last listing.
-  static std::string root_of(const LinuxDriveApi& api, const Volume& volume) {
-    for (const auto& drive : api.drives()) {
-      if (drive.drive.mount.mount_point == volume.folder) {
-        return std::string{drive.letter, ':', '\\'};
-      }
-    }
-    return {};
+  // The root that `api` lists for the volume.
+  static std::string root_of(LinuxDriveApi& api, const Volume& volume) {
+    return testing::root_mounted_at(api, volume.folder);
   }
 
   static Volume& pen() { return volumes_[0]; }
@@ -170,11 +168,11 @@ TEST_F(LoopMounts, LibblkidReadsTheSameLabelsFromTheDevices) {
 }
 
 TEST_F(LoopMounts, AMountThatWentAwayDoesNotAnswerWithTheLabelUnderIt) {
-  LinuxDriveApi api;
-  modGeneral::get_drive_strings(api);
+  std::ifstream table("/proc/self/mountinfo");
+  const std::string text{std::istreambuf_iterator<char>(table), {}};
   int mount_id = 0;
-  for (const auto& drive : api.drives()) {
-    if (drive.drive.mount.mount_point == pen().folder) mount_id = drive.drive.mount.mount_id;
+  for (const auto& mount : parse_mountinfo(text)) {
+    if (mount.mount_point == pen().folder) mount_id = mount.mount_id;
   }
   ASSERT_NE(mount_id, 0);
   EXPECT_EQ(mounted_label(pen().folder, mount_id), pen().label);
