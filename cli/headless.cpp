@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 
 #include "engine/action_log.h"
-#include "engine/detection.h"
 #include "engine/outcomes.h"
 #include "platform/native.h"
 

@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "engine/detection.h"
 #include "engine/drives.h"
 #include "engine/text_bytes.h"
 #include "ui/desktop.h"

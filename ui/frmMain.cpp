@@ -13,8 +13,6 @@
 #include <QTimer>
 
 #include "engine/action_log.h"
-#include "engine/detection.h"
-#include "engine/outcomes.h"
 #include "engine/version.h"
 #include "ui/desktop.h"
 #include "ui/frmAdvanced.h"
