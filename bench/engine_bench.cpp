@@ -5,7 +5,9 @@
 
 #include <string>
 
-#include "engine/modGeneral.h"
+#include "engine/action_log.h"
+#include "engine/detection.h"
+#include "engine/drive_records.h"
 #include "tests/fakes/fake_machine.h"
 
 namespace {
@@ -46,10 +48,9 @@ void BM_FakeDriveApiCallsOfOnePass(benchmark::State& state) {
   for (auto _ : state) {
     std::string buffer(machine.logical_drive_strings(0, nullptr), '\0');
     machine.logical_drive_strings(buffer.size(), buffer.data());
-    for (std::size_t at = 0; at + 1 < buffer.size(); at += 4) {
-      const std::string_view root(buffer.data() + at, 3);
-      benchmark::DoNotOptimize(machine.volume_label(root));
-      benchmark::DoNotOptimize(machine.drive_type(root));
+    for (const auto record : modGeneral::RootRecords(buffer)) {
+      benchmark::DoNotOptimize(machine.volume_label(record.root()));
+      benchmark::DoNotOptimize(machine.drive_type(record.root()));
     }
   }
 }

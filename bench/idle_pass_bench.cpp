@@ -11,7 +11,8 @@
 #include <map>
 #include <string>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
+#include "engine/drives.h"
 #include "platform/linux/drives.h"
 #include "settings/qt_settings_store.h"
 #include "tests/fakes/fake_machine.h"

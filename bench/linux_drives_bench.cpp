@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/modGeneral.h"
+#include "engine/drives.h"
 #include "platform/linux/drives.h"
 
 extern char** environ;

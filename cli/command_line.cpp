@@ -2,22 +2,17 @@
 #include "cli/command_line.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
-#include <memory>
 #include <string>
 
 #include "cli/explain.h"
 #include "cli/headless.h"
 #include "cli/script_commands.h"
 #include "cli/stream_pane.h"
+#include "engine/drives.h"
 #include "engine/explain.h"
 #include "engine/poll_clock.h"
 #include "engine/text_bytes.h"
 #include "engine/version.h"
-#include "instance/single_instance.h"
-#include "platform/platform.h"
-#include "platform/process_start.h"
-#include "settings/qt_settings_store.h"
 
 namespace kestrun::cli {
 
@@ -228,30 +223,6 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
   }
   if (is_set(parser, "list-drives")) return run_list_drives(services, streams);
   return run_headless_mode(is_set(parser, "instant"), services, streams);
-}
-
-std::unique_ptr<modGeneral::SettingsStore> user_settings() {
-  if (auto native = platform::make_native_settings_store()) return native;
-  return std::make_unique<QtSettingsStore>();
-}
-
-int run_program(int argc, char* argv[]) {
-  // Before anything opens a descriptor that could take a closed stream's place.
-  Streams streams;
-  streams.input_closed = platform::reopen_closed_standard_streams();
-  QCoreApplication application(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("Kestrun"));
-  const auto drives = platform::make_drive_api();
-  const auto launcher = platform::make_launcher();
-  const auto settings = user_settings();
-  // Made only for --headless: finding the runtime folder can warn, and the
-  // one-shot options have nothing to say about it.
-  std::unique_ptr<instance::SingleInstance> only;
-  Services services{*drives, *launcher, *settings, [&only] {
-                      only = std::make_unique<instance::SingleInstance>(instance::Role::headless);
-                      return only->claim_or_refusal();
-                    }};
-  return run_command_line(platform::decode_arguments(argc, argv), services, streams);
 }
 
 }  // namespace kestrun::cli

@@ -6,11 +6,12 @@
 #include <QStringList>
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 
-#include "engine/modGeneral.h"
+#include "engine/drive_api.h"
+#include "engine/launcher.h"
+#include "engine/settings_store.h"
 
 namespace kestrun::cli {
 
@@ -40,14 +41,5 @@ inline constexpr int kExitUsage = 2;
 /// platform::decode_arguments() gives them) and gives the exit status.
 /// --headless needs a QCoreApplication and runs its event loop.
 int run_command_line(const QStringList& arguments, Services& services, const Streams& streams = {});
-
-/// The current user's settings: the system's own store where it has one (the
-/// registry on Windows), Kestrun's settings file elsewhere.
-std::unique_ptr<modGeneral::SettingsStore> user_settings();
-
-/// The program started with arguments: the real machine and settings, no
-/// display. Gives the exit status. Not named main: Qt for Windows renames
-/// every main it sees to qMain, this one included.
-int run_program(int argc, char* argv[]);
 
 }  // namespace kestrun::cli

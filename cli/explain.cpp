@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "engine/modGeneral.h"
+#include "engine/drives.h"
 #include "engine/text_bytes.h"
 
 namespace kestrun::cli {

@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 
+#include "engine/action_log.h"
+#include "engine/outcomes.h"
 #include "platform/native.h"
 
 namespace kestrun::cli {
@@ -11,6 +13,7 @@ Headless::Headless(Services& services, std::string interval_text, std::FILE* out
     : interval_text_(std::move(interval_text)),
       log_(out),
       context_{services.drives, services.launcher, services.settings, log_, run_item_, {}},
+      timer_(this),
       err_(err) {
   timer_.setInterval(1000);
   connect(&timer_, &QTimer::timeout, this, &Headless::tick);

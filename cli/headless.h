@@ -10,8 +10,9 @@
 
 #include "cli/command_line.h"
 #include "cli/stream_pane.h"
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
 #include "engine/poll_clock.h"
+#include "engine/run_item.h"
 
 namespace kestrun::cli {
 
@@ -30,8 +31,6 @@ class Headless : public QObject {
   void poll();
   /// "Stopped." and the clock halts; commands still running go on, unreported.
   void stop();
-
-  QTimer& timer() { return timer_; }
 
  private:
   void report_store_problem();

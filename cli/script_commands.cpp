@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "cli/stream_pane.h"
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
 #include "engine/poll_clock.h"
 #include "engine/text_bytes.h"
 #include "platform/process_start.h"

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The action log's operations. Appends set the pane's whole text, as the pane
 // offers nothing finer; the size cap bounds what that costs.
+#include "engine/action_log.h"
+
 #include <string>
 #include <string_view>
-
-#include "engine/modGeneral.h"
 
 namespace modGeneral {
 

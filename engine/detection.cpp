@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: MIT
 // The detection pass: one walk over the script's entries shared by the poll,
 // menu and validate modes.
+#include "engine/detection.h"
+
 #include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "engine/modGeneral.h"
+#include "engine/action_log.h"
+#include "engine/drives.h"
+#include "engine/script.h"
 
 namespace modGeneral {
 

@@ -32,8 +32,10 @@ struct DriveLocation {
   std::string identity;
 };
 
-/// The three drive queries the engine needs, shaped after the kernel32 calls
-/// they stand for so each platform layer can keep the same contract.
+/// The drive queries the engine needs: the first three shaped after the
+/// kernel32 calls they stand for, so each platform layer can keep the same
+/// contract, and two for what those calls cannot say (where a drive is
+/// mounted, and problems met while listing).
 class DriveApi {
  public:
   virtual ~DriveApi() = default;

@@ -1,37 +1,20 @@
 // SPDX-License-Identifier: MIT
 // Drive enumeration: the drive root list, labels, the snapshot and the editor's rows.
 // Every call asks the platform afresh; nothing is cached.
-#include <algorithm>
+#include "engine/drives.h"
+
 #include <string>
 #include <string_view>
 
-#include "engine/modGeneral.h"
+#include "engine/drive_records.h"
+#include "engine/text_bytes.h"
 
 namespace modGeneral {
 
 namespace {
 
-constexpr std::size_t kRecordSize = 4;
-constexpr std::size_t kRootSize = 3;
 bool is_blank(std::string_view text) {
   return text.find_first_not_of(' ') == std::string_view::npos;
-}
-
-std::string upper_root(std::string_view root) {
-  std::string upper(root);
-  for (auto& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
-}
-
-// Calls `visit` with each root of a drive root list, stopping at the first
-// record that starts with a NUL or at the end of the text.
-template <typename Visit>
-void for_each_root(std::string_view roots, Visit visit) {
-  for (std::size_t at = 0; at < roots.size() && roots[at] != '\0'; at += kRecordSize) {
-    visit(roots.substr(at, kRootSize));
-  }
 }
 
 }  // namespace
@@ -80,25 +63,26 @@ std::string get_volume_info(DriveApi& drives, std::string_view root) {
 
 std::string get_labelled_drives(DriveApi& drives, std::string_view roots) {
   std::string snapshot;
-  for_each_root(roots, [&](std::string_view root) {
+  for (const auto record : RootRecords(roots)) {
+    const auto root = record.root();
     // The volume is read before the type is asked, for every root.
     const auto label = get_volume_info(drives, root);
-    if (is_blank(label)) return;
+    if (is_blank(label)) continue;
     const auto type = drives.drive_type(root);
-    if (type != kDriveRemovable && type != kDriveFixed) return;
-    snapshot.append(upper_root(root)).append(" ").append(label).push_back('\0');
-  });
+    if (type != kDriveRemovable && type != kDriveFixed) continue;
+    snapshot.append(ascii_upper(root)).append(" ").append(label).push_back('\0');
+  }
   return snapshot;
 }
 
 void fill_drive_list(DriveApi& drives, std::string_view roots, DriveList& list) {
   list.clear();
-  for_each_root(roots, [&](std::string_view root) {
-    const auto label = get_volume_info(drives, root);
-    if (is_blank(label) || label == kNoLabel) return;
-    const auto upper = upper_root(root);
+  for (const auto record : RootRecords(roots)) {
+    const auto label = get_volume_info(drives, record.root());
+    if (is_blank(label) || label == kNoLabel) continue;
+    const auto upper = ascii_upper(record.root());
     list.add_row(label + " (" + upper + ")", upper);
-  });
+  }
 }
 
 namespace {
@@ -107,16 +91,10 @@ namespace {
 // it returns false.
 template <typename Visit>
 void for_each_match(std::string_view snapshot, std::string_view label, Visit visit) {
-  std::size_t at = 0;
-  while (at < snapshot.size()) {
-    auto end = snapshot.find('\0', at);
-    if (end == std::string_view::npos) end = snapshot.size();
-    const auto record = snapshot.substr(at, end - at);
-    at = end + 1;
-    if (record.size() < kRootSize + 1) continue;
-    const auto record_label = record.substr(kRootSize + 1);
-    if (label == kAnyLabel || record_label == label ||
-        (label == kNoLabel && record_label.empty())) {
+  for (const auto record : SnapshotRecords(snapshot)) {
+    if (!record.whole()) continue;
+    if (label == kAnyLabel || record.label() == label ||
+        (label == kNoLabel && record.label().empty())) {
       if (!visit(record)) return;
     }
   }
@@ -126,8 +104,8 @@ void for_each_match(std::string_view snapshot, std::string_view label, Visit vis
 
 std::string find_drive_for_label(std::string_view snapshot, std::string_view label) {
   std::string found;
-  for_each_match(snapshot, label, [&](std::string_view record) {
-    found = std::string(record);
+  for_each_match(snapshot, label, [&](SnapshotRecord record) {
+    found = std::string(record.text);
     return false;
   });
   return found;
@@ -135,8 +113,8 @@ std::string find_drive_for_label(std::string_view snapshot, std::string_view lab
 
 std::vector<std::string> drives_labelled(std::string_view snapshot, std::string_view label) {
   std::vector<std::string> roots;
-  for_each_match(snapshot, label, [&](std::string_view record) {
-    roots.emplace_back(record.substr(0, kRootSize));
+  for_each_match(snapshot, label, [&](SnapshotRecord record) {
+    roots.emplace_back(record.root());
     return label != kAnyLabel;
   });
   return roots;
@@ -159,20 +137,19 @@ std::optional<std::string> ignoring_item(std::string_view ignore_list, std::stri
   while (true) {
     const auto comma = ignore_list.find(',', from);
     const auto item = ignore_list.substr(from, comma - from);
-    if (upper_root(item) == root) return std::string(item);
+    if (ascii_upper(item) == root) return std::string(item);
     if (comma == std::string_view::npos) return std::nullopt;
     from = comma + 1;
   }
 }
 
 std::string remove_ignored_roots(std::string_view roots, std::string_view ignore_list) {
+  const RootRecords records(roots);
   std::string kept;
-  std::size_t at = 0;
-  for (; at < roots.size() && roots[at] != '\0'; at += kRecordSize) {
-    const auto record = roots.substr(at, kRecordSize);
-    if (!ignoring_item(ignore_list, record.substr(0, kRootSize))) kept.append(record);
+  for (const auto record : records) {
+    if (!ignoring_item(ignore_list, record.root())) kept.append(record.bytes);
   }
-  kept.append(roots.substr(std::min(at, roots.size())));
+  kept.append(records.tail());
   return kept;
 }
 

@@ -7,7 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
+#include "engine/drive_records.h"
+#include "engine/drives.h"
+#include "engine/script.h"
+#include "engine/text_bytes.h"
 
 namespace modGeneral {
 
@@ -20,19 +24,15 @@ std::string_view trim_spaces(std::string_view text) {
 }
 
 bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return lower(x) == lower(y);
-  });
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return ascii_upper(x) == ascii_upper(y); });
 }
 
 // Whole records only: a label that holds another drive's record ("xD:\ FOO")
 // must not put that drive in the snapshot.
-bool has_record(std::string_view snapshot, std::string_view record) {
-  for (std::size_t at = 0; at < snapshot.size();) {
-    const auto end = std::min(snapshot.find('\0', at), snapshot.size());
-    if (snapshot.substr(at, end - at) == record) return true;
-    at = end + 1;
+bool has_record(std::string_view snapshot, std::string_view wanted) {
+  for (const auto record : SnapshotRecords(snapshot)) {
+    if (record.text == wanted) return true;
   }
   return false;
 }
@@ -40,16 +40,15 @@ bool has_record(std::string_view snapshot, std::string_view record) {
 std::vector<DriveVerdict> drive_verdicts(DriveApi& drives, std::string_view roots,
                                          std::string_view ignore_list, std::string_view snapshot) {
   std::vector<DriveVerdict> verdicts;
-  for (std::size_t at = 0; at < roots.size() && roots[at] != '\0'; at += 4) {
+  for (const auto record : RootRecords(roots)) {
     DriveVerdict drive;
-    drive.root = std::string(roots.substr(at, 3));
-    for (auto& c : drive.root) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    drive.root = ascii_upper(record.root());
     drive.type = drives.drive_type(drive.root);
     drive.location = drives.locate(drive.root);
     const auto label = get_volume_info(drives, drive.root);
     if (label.find_first_not_of(' ') != std::string::npos) drive.label = label;
 
-    if (auto item = ignoring_item(ignore_list, roots.substr(at, 3))) {
+    if (auto item = ignoring_item(ignore_list, record.root())) {
       drive.fate = DriveVerdict::Fate::ignored;
       drive.ignore_item = std::move(*item);
     } else if (drive.label && has_record(snapshot, drive.root + " " + *drive.label)) {
@@ -100,7 +99,7 @@ std::vector<DriveVerdict> explain_drives(DriveApi& drives, std::string_view scri
   return verdicts;
 }
 
-Explanation explain(DriveApi& drives, const Launcher& launcher, std::string_view script) {
+Explanation explain(DriveApi& drives, std::string_view script) {
   Explanation explanation;
   const auto snapshot = look_at_drives(drives, script, &explanation.drives);
   explanation.script_empty = script.empty();
@@ -120,13 +119,20 @@ Explanation explain(DriveApi& drives, const Launcher& launcher, std::string_view
     } else if (auto carrying = drives_labelled(snapshot, entry.label); !carrying.empty()) {
       verdict.fate = EntryVerdict::Fate::runs;
       verdict.request = make_launch_request(drives, entry.exec, carrying.front(), entry.label);
-      verdict.words = launcher.words(verdict.request.command);
       verdict.roots = std::move(carrying);
     } else {
       verdict.fate = EntryVerdict::Fate::no_drive;
       verdict.near_misses = near_misses(explanation.drives, entry.label);
     }
     explanation.entries.push_back(std::move(verdict));
+  }
+  return explanation;
+}
+
+Explanation explain(DriveApi& drives, const Launcher& launcher, std::string_view script) {
+  auto explanation = explain(drives, script);
+  for (auto& entry : explanation.entries) {
+    if (entry.fate == EntryVerdict::Fate::runs) entry.words = launcher.words(entry.request.command);
   }
   return explanation;
 }

@@ -60,7 +60,11 @@ struct Explanation {
 std::vector<DriveVerdict> explain_drives(DriveApi& drives, std::string_view script);
 
 /// What a poll pass over `script` would do on the drives present now, as if
-/// the drives had just changed.
+/// the drives had just changed. The words of the entries that run are left
+/// empty.
+Explanation explain(DriveApi& drives, std::string_view script);
+
+/// As above, with the words `launcher` would start each command with.
 Explanation explain(DriveApi& drives, const Launcher& launcher, std::string_view script);
 
 }  // namespace modGeneral

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 // What became of a started command: its line in the action log and whether
 // it is worth a desktop notification.
+#include "engine/outcomes.h"
+
 #include <charconv>
 #include <string>
 
-#include "engine/modGeneral.h"
+#include "engine/action_log.h"
+#include "engine/text_bytes.h"
 
 namespace modGeneral {
 
@@ -55,7 +58,7 @@ std::optional<Notice> finished_notice(const LaunchRequest& request, const Comman
   const auto title = "The command " + for_drive(request);
   if (outcome.signalled || outcome.number != 0) {
     auto text = how_it_ended(outcome);
-    text[0] = static_cast<char>(text[0] - 'a' + 'A');  // "Exit code ...", "Ended by ..."
+    text[0] = ascii_upper(text[0]);  // "Exit code ...", "Ended by ..."
     return Notice{title + " failed", text};
   }
   if (outcome.seconds < kNoticeSeconds) return std::nullopt;

@@ -5,7 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/modGeneral.h"
+#include "engine/action_log.h"
+#include "engine/detection.h"
 #include "engine/text_bytes.h"
 
 namespace modGeneral {

@@ -44,8 +44,6 @@ class PollClock {
   /// that says no pass runs, once per text; "" otherwise.
   std::string note_interval(std::string_view interval_text);
 
-  std::int32_t tick_count() const { return tick_count_; }
-
  private:
   std::int32_t tick_count_ = 0;
   std::optional<std::string> told_;  // the non-number last told

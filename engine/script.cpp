@@ -2,10 +2,10 @@
 // Reading the detection script: key search, line values, the ignore line,
 // placeholder substitution and the walk over entries. The script is never
 // parsed into a structure: each pass reads it by positions.
+#include "engine/script.h"
+
 #include <string>
 #include <string_view>
-
-#include "engine/modGeneral.h"
 
 namespace modGeneral {
 

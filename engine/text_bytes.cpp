@@ -100,6 +100,12 @@ std::size_t character_offset(std::string_view text, std::size_t position) {
   return at;
 }
 
+std::string ascii_upper(std::string_view text) {
+  std::string upper(text);
+  for (auto& c : upper) c = ascii_upper(c);
+  return upper;
+}
+
 bool is_hidden_control(char32_t c) {
   return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
          (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);

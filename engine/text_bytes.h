@@ -38,6 +38,13 @@ std::size_t character_offset(std::string_view text, std::size_t position);
 /// the bidirectional marks, embeddings, overrides and isolates.
 bool is_hidden_control(char32_t c);
 
+/// `c` in upper case when it is an ASCII letter; every other byte, those of
+/// UTF-8 sequences included, as it is. Drive roots and letters compare so.
+constexpr char ascii_upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+std::string ascii_upper(std::string_view text);
+
 /// `text` made safe to print on a terminal, on one line: nothing in it can
 /// move the cursor, change colours, reorder what follows or end the line.
 /// C0 controls and DEL become \t, \n, \r or \xNN; bytes that are not UTF-8

@@ -137,6 +137,56 @@ qsizetype argument_count(const QString& form, qsizetype open_at) {
   return count;
 }
 
+// The C escape of `code`, or nullptr for a character written otherwise.
+const char* c_escape(char16_t code) {
+  switch (code) {
+    case u'\a':
+      return "\\a";
+    case u'\b':
+      return "\\b";
+    case u'\f':
+      return "\\f";
+    case u'\n':
+      return "\\n";
+    case u'\r':
+      return "\\r";
+    case u'\t':
+      return "\\t";
+    case u'\v':
+      return "\\v";
+    case u'"':
+      return "\\\"";
+    case u'\\':
+      return "\\\\";
+    default:
+      return nullptr;
+  }
+}
+
+// Writes `c` of a text going out as UTF-8 or as Latin-1. Returns whether it
+// was written as a \0 or \x code, which a hex digit after it would extend.
+bool escape_character(QChar c, bool as_utf8, QStringEncoder& to_utf8, QByteArray& out) {
+  const char16_t code = c.unicode();
+  if (code == u'\0') {
+    out += "\\0";
+    return true;
+  }
+  if (const char* escape = c_escape(code)) {
+    out += escape;
+    return false;
+  }
+  if (code <= 0x1F || (code >= 0x7F && !as_utf8)) {
+    out += "\\x" + QByteArray::number(code, 16);
+    return true;
+  }
+  if (as_utf8) {
+    out += to_utf8(QStringView(&c, 1));
+  } else {
+    out += static_cast<char>(code);
+  }
+  return false;
+}
+
 }  // namespace
 
 QStringList read_value(QByteArrayView raw, bool* is_list) { return ValueReader(raw).read(is_list); }
@@ -152,53 +202,11 @@ void escape_text(const QString& text, QByteArray& out) {
   for (const QChar c : text) {
     const char16_t code = c.unicode();
     if (code == u';' || code == u',' || code == u'=') needs_quotes = true;
-    const bool hex_digit = code < 0x80 && is_hex_digit(static_cast<char>(code));
-    if (code_just_ended && hex_digit) {
+    if (code_just_ended && code < 0x80 && is_hex_digit(static_cast<char>(code))) {
       out += "\\x" + QByteArray::number(code, 16);
       continue;
     }
-    code_just_ended = false;
-    switch (code) {
-      case u'\0':
-        out += "\\0";
-        code_just_ended = true;
-        break;
-      case u'\a':
-        out += "\\a";
-        break;
-      case u'\b':
-        out += "\\b";
-        break;
-      case u'\f':
-        out += "\\f";
-        break;
-      case u'\n':
-        out += "\\n";
-        break;
-      case u'\r':
-        out += "\\r";
-        break;
-      case u'\t':
-        out += "\\t";
-        break;
-      case u'\v':
-        out += "\\v";
-        break;
-      case u'"':
-      case u'\\':
-        out += '\\';
-        out += static_cast<char>(code);
-        break;
-      default:
-        if (code <= 0x1F || (code >= 0x7F && !as_utf8)) {
-          out += "\\x" + QByteArray::number(code, 16);
-          code_just_ended = true;
-        } else if (as_utf8) {
-          out += to_utf8(QStringView(&c, 1));
-        } else {
-          out += static_cast<char>(code);
-        }
-    }
+    code_just_ended = escape_character(c, as_utf8, to_utf8, out);
   }
   if (needs_quotes || (out.size() > start && (out[start] == ' ' || out[out.size() - 1] == ' '))) {
     out.insert(start, '"');

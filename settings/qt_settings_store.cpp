@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// A poll pass reads the script once a second, so the store keeps the last
-// version of the file it read and reads the file again only when two stat()
-// calls say it changed: an idle pass writes nothing and costs microseconds.
+// Every poll pass reads the script, so the store keeps the last version of
+// the file it read and reads the file again only when two stat() calls say
+// it changed: an idle pass writes nothing and costs microseconds.
 // A save replaces the whole file at once (QSaveFile), under a lock shared with
 // other instances, so a reader sees the old file or the new one, never half
 // of one and never none. QSettings is not used: it keeps every file it opened

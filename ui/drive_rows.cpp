@@ -4,13 +4,17 @@
 #include <QListWidget>
 #include <QTextDocument>
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
+#include "engine/drives.h"
+#include "engine/explain.h"
+#include "engine/script.h"
 #include "engine/text_bytes.h"
 
 namespace kestrun::ui {
 namespace {
+
+using DriveFate = modGeneral::DriveVerdict::Fate;
 
 QString text_of(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -18,31 +22,6 @@ QString text_of(std::string_view text) {
 
 QString quoted(std::string_view text) {
   return QLatin1Char('\'') + text_of(modGeneral::escape_for_terminal(text)) + QLatin1Char('\'');
-}
-
-bool same_root(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) ==
-                  std::toupper(static_cast<unsigned char>(y));
-         });
-}
-
-// Whether a drive root list ("E:\" and a NUL per record) names `root`.
-bool lists_root(std::string_view roots, std::string_view root) {
-  for (std::size_t at = 0; at + 3 <= roots.size() && roots[at] != '\0'; at += 4) {
-    if (same_root(roots.substr(at, 3), root)) return true;
-  }
-  return false;
-}
-
-// Whether a snapshot ("E:\ LABEL" and a NUL per record) holds `root`.
-bool snapshot_holds(std::string_view snapshot, std::string_view root) {
-  for (std::size_t at = 0; at < snapshot.size();) {
-    const auto end = std::min(snapshot.find('\0', at), snapshot.size());
-    if (same_root(snapshot.substr(at, std::min<std::size_t>(3, end - at)), root)) return true;
-    at = end + 1;
-  }
-  return false;
 }
 
 // Two sticks with the same label differ in where they are mounted.
@@ -93,64 +72,40 @@ QString label_line(std::string_view label) {
       .arg(parts.join(QStringLiteral(" + ")));
 }
 
-// What a first poll pass with the editor's text would do, worked out once
-// for every row.
-struct ScriptEffect {
-  std::vector<std::string> entry_labels;
-  std::vector<std::pair<std::size_t, modGeneral::LaunchRequest>> launches;  // entry number
-  std::string kept_roots;
-  std::string snapshot;
-};
-
-ScriptEffect effect_of(ListedDrives& drives, std::string_view script) {
-  ScriptEffect effect;
-  for (auto at = modGeneral::find_key(script, modGeneral::kLabelKey, 1); at > 0;
-       at = modGeneral::find_key(script, modGeneral::kLabelKey, at + 1)) {
-    effect.entry_labels.push_back(
-        modGeneral::read_line_value(script, at + modGeneral::kLabelKey.size()));
-  }
-  if (effect.entry_labels.empty()) return effect;
-  // The pass walks the entries in order and starts at most one command for
-  // each, under the entry's own label: that numbers every launch.
-  std::size_t entry = 0;
-  for (auto& launch : modGeneral::dry_poll_pass(drives, script)) {
-    while (entry < effect.entry_labels.size() && effect.entry_labels[entry] != launch.label) {
-      ++entry;
-    }
-    effect.launches.emplace_back(++entry, std::move(launch));
-  }
-  effect.kept_roots = modGeneral::get_drive_strings(drives);
-  if (const auto ignored = modGeneral::get_ignore_list(script); !ignored.empty()) {
-    effect.kept_roots = modGeneral::remove_ignored_roots(effect.kept_roots, ignored);
-  }
-  effect.snapshot = modGeneral::get_labelled_drives(drives, effect.kept_roots);
-  return effect;
-}
-
-QString entries_line(const ScriptEffect& effect, const std::string& root,
-                     const std::string& label) {
-  if (effect.entry_labels.empty()) return {};
+// The entries that act on the drive at `root`, or why none does, as --explain
+// sees the editor's text.
+QString entries_line(const modGeneral::Explanation& explanation, std::string_view root) {
+  if (explanation.entries.empty()) return {};
   QStringList acting;
-  for (const auto& [entry, launch] : effect.launches) {
-    if (launch.root == root) acting << QStringLiteral("%1 %2").arg(entry).arg(quoted(launch.label));
+  const modGeneral::EntryVerdict* acting_elsewhere = nullptr;
+  for (const auto& entry : explanation.entries) {
+    if (entry.fate != modGeneral::EntryVerdict::Fate::runs) continue;
+    if (entry.roots.front() == root) {
+      acting << QStringLiteral("%1 %2").arg(entry.number).arg(quoted(entry.label));
+    } else if (!acting_elsewhere &&
+               std::find(entry.roots.begin(), entry.roots.end(), root) != entry.roots.end()) {
+      acting_elsewhere = &entry;
+    }
   }
   if (acting.size() == 1) return QStringLiteral("Entry %1 acts on this drive.").arg(acting.front());
   if (!acting.empty()) {
     return QStringLiteral("Entries %1 act on this drive.").arg(acting.join(QStringLiteral(", ")));
   }
   const QString none = QStringLiteral("No entry acts on this drive");
-  if (!lists_root(effect.kept_roots, root)) {
+  const auto drive = std::find_if(explanation.drives.begin(), explanation.drives.end(),
+                                  [&](const auto& verdict) { return verdict.root == root; });
+  const auto fate = drive == explanation.drives.end() ? DriveFate::matched : drive->fate;
+  if (fate == DriveFate::ignored) {
     return none + QStringLiteral(": the script's ignore: line leaves it out.");
   }
-  if (!snapshot_holds(effect.snapshot, root)) {
+  if (fate == DriveFate::wrong_type) {
     return none + QStringLiteral(": drives of its type are never matched.");
   }
-  for (const auto& [entry, launch] : effect.launches) {
-    if (launch.label == label) {
-      return none + QStringLiteral(": entry %1 %2 acts on %3, the first drive with this label.")
-                        .arg(entry)
-                        .arg(quoted(launch.label), text_of(launch.root));
-    }
+  if (acting_elsewhere) {
+    return none +
+           QStringLiteral(": entry %1 %2 acts on %3, the first drive with this label.")
+               .arg(acting_elsewhere->number)
+               .arg(quoted(acting_elsewhere->label), text_of(acting_elsewhere->roots.front()));
   }
   return none + QLatin1Char('.');
 }
@@ -213,7 +168,7 @@ modGeneral::DriveLocation ListedDrives::locate(std::string_view root) {
 }
 
 void set_row_tips(QListWidget* list, ListedDrives& drives, std::string_view script) {
-  const ScriptEffect effect = effect_of(drives, script);
+  const auto explanation = modGeneral::explain(drives, script);
   for (int row = 0; row < list->count(); ++row) {
     QListWidgetItem* item = list->item(row);
     const std::string text = item->data(kRowBytesRole).toByteArray().toStdString();
@@ -222,7 +177,7 @@ void set_row_tips(QListWidget* list, ListedDrives& drives, std::string_view scri
     const std::string label = text.substr(0, text.size() >= 6 ? text.size() - 6 : 0);
     QStringList lines;
     for (const QString& line : {location_lines(drives.locate(root), root), label_line(label),
-                                entries_line(effect, root, label)}) {
+                                entries_line(explanation, root)}) {
       if (!line.isEmpty()) lines << line;
     }
     // A mount path or a label may look like markup; it must show as it is.

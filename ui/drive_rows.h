@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/modGeneral.h"
+#include "engine/drive_api.h"
 
 class QListWidget;
 

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "engine/drives.h"
+#include "engine/text_bytes.h"
 #include "ui/desktop.h"
 #include "ui/drive_rows.h"
 #include "ui/layout.h"

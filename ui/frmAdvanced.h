@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
 
 class QLabel;
 class QListWidget;

@@ -12,6 +12,7 @@
 #include <QSignalBlocker>
 #include <QTimer>
 
+#include "engine/action_log.h"
 #include "engine/version.h"
 #include "ui/desktop.h"
 #include "ui/frmAdvanced.h"

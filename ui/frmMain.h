@@ -6,7 +6,8 @@
 #include <QWidget>
 #include <memory>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
+#include "engine/outcomes.h"
 #include "engine/poll_clock.h"
 
 class QCheckBox;

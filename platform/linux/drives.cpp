@@ -13,6 +13,7 @@
 #include <cstring>
 #include <utility>
 
+#include "engine/text_bytes.h"
 #include "platform/linux/drive_types.h"
 #include "platform/linux/labels.h"
 
@@ -38,8 +39,6 @@ bool is_proc_file(int fd) {
 bool is_root(std::string_view root) {
   return root.size() == 3 && root[1] == ':' && root[2] == '\\';
 }
-
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 std::string device_node(const MountedDrive& drive) {
   if (drive.mount.source.starts_with("/dev/")) return drive.mount.source;
@@ -196,7 +195,7 @@ const LetteredDrive* LinuxDriveApi::find(std::string_view root) {
   if (!is_root(root)) return nullptr;
   if (!listed_) refresh();
   for (const auto& drive : drives_) {
-    if (drive.letter == upper(root[0])) return &drive;
+    if (drive.letter == modGeneral::ascii_upper(root[0])) return &drive;
   }
   return nullptr;
 }

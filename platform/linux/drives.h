@@ -68,9 +68,6 @@ class LinuxDriveApi : public modGeneral::DriveApi {
   /// "zfs:" and the pool's name for ZFS.
   std::string volume_identity(const MountedDrive& drive) const;
 
-  /// The drives as of the last listing, in letter order.
-  const std::vector<LetteredDrive>& drives() const { return drives_; }
-
  private:
   bool refresh();
   bool mount_table_unchanged() const;

@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "engine/text_bytes.h"
+#include "platform/linux/fd_closer.h"
 
 namespace kestrun::platform {
 
@@ -32,13 +33,6 @@ int hex_value(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
-
-struct FdCloser {
-  int fd;
-  ~FdCloser() {
-    if (fd >= 0) close(fd);
-  }
-};
 
 struct ProbeFree {
   void operator()(blkid_struct_probe* probe) const { blkid_free_probe(probe); }

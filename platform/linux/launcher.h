@@ -27,9 +27,6 @@ class LinuxLauncher : public modGeneral::Launcher {
   void on_finished(Finished finished) override;
   std::vector<std::string> words(std::string_view command) const override;
 
-  /// Commands started and not yet ended.
-  std::size_t running() const { return children_.following(); }
-
  private:
   ProcessWatch children_;
 };

@@ -108,6 +108,93 @@ std::optional<std::size_t> seen_longest_ago(const LetterTable& table,
   return oldest;
 }
 
+// One look at the mounted volumes: the letters given so far, and which
+// letters and which entries of the table they took.
+class Assignment {
+ public:
+  Assignment(LetterTable& table, const std::vector<PresentVolume>& volumes)
+      : table_(table), volumes_(volumes), letters_(volumes.size()), present_(table.size(), false) {}
+
+  void give_root_c() {
+    for (std::size_t i = 0; i < volumes_.size(); ++i) {
+      if (volumes_[i].root && !taken_[index_of('C')]) {
+        letters_[i] = 'C';
+        taken_[index_of('C')] = true;
+      }
+    }
+  }
+
+  // Volumes that share an identity (cloned sticks) are told apart by where
+  // they were mounted, so each keeps its own letter while both are there.
+  void give_remembered_letters() {
+    for (const bool same_place : {true, false}) {
+      for (std::size_t i = 0; i < volumes_.size(); ++i) {
+        if (letters_[i]) continue;
+        if (const auto entry = remembered_entry(volumes_[i], same_place)) give(i, *entry);
+      }
+    }
+  }
+
+  // Volumes mounted at the last look and gone now were seen last at `now`.
+  void date_the_departed(std::uint64_t now) {
+    for (std::size_t e = 0; e < table_.size(); ++e) {
+      if (!present_[e] && !table_[e].last_seen) table_[e].last_seen = now;
+    }
+  }
+
+  void give_new_letters() {
+    for (std::size_t i = 0; i < volumes_.size(); ++i) {
+      if (letters_[i]) continue;
+      if (const auto entry = free_entry(volumes_[i])) give(i, *entry);
+    }
+  }
+
+  std::vector<std::optional<char>> letters() && { return std::move(letters_); }
+
+ private:
+  std::optional<std::size_t> remembered_entry(const PresentVolume& volume, bool same_place) const {
+    for (std::size_t e = 0; e < table_.size(); ++e) {
+      if (!present_[e] && !taken_[index_of(table_[e].letter)] &&
+          table_[e].identity == volume.identity &&
+          (!same_place || table_[e].where == volume.where)) {
+        return e;
+      }
+    }
+    return std::nullopt;
+  }
+
+  // A new entry for `volume`, or the entry of the volume seen longest ago when
+  // every free letter is remembered; none when D: to Z: are all in use.
+  std::optional<std::size_t> free_entry(const PresentVolume& volume) {
+    std::array<bool, 26> remembered{};
+    for (std::size_t e = 0; e < table_.size(); ++e) {
+      if (!present_[e]) remembered[index_of(table_[e].letter)] = true;
+    }
+    if (const auto letter = unremembered_letter(taken_, remembered)) {
+      table_.push_back({*letter, std::nullopt, volume.identity, volume.where});
+      present_.push_back(false);
+      return table_.size() - 1;
+    }
+    const auto oldest = seen_longest_ago(table_, present_);
+    if (oldest) table_[*oldest].identity = volume.identity;
+    return oldest;
+  }
+
+  void give(std::size_t volume, std::size_t entry) {
+    letters_[volume] = table_[entry].letter;
+    taken_[index_of(table_[entry].letter)] = true;
+    present_[entry] = true;
+    table_[entry].last_seen.reset();
+    table_[entry].where = volumes_[volume].where;
+  }
+
+  LetterTable& table_;
+  const std::vector<PresentVolume>& volumes_;
+  std::vector<std::optional<char>> letters_;
+  std::array<bool, 26> taken_{};
+  std::vector<bool> present_;
+};
+
 }  // namespace
 
 std::vector<std::optional<char>> assign_letters(LetterTable& table,
@@ -115,68 +202,15 @@ std::vector<std::optional<char>> assign_letters(LetterTable& table,
   std::uint64_t latest = 0;
   for (const auto& entry : table) latest = std::max(latest, entry.last_seen.value_or(0));
 
-  std::vector<std::optional<char>> letters(volumes.size());
-  std::array<bool, 26> taken{};
-  std::vector<bool> present(table.size(), false);
-  const auto give = [&](std::size_t volume, std::size_t entry) {
-    letters[volume] = table[entry].letter;
-    taken[index_of(table[entry].letter)] = true;
-    present[entry] = true;
-    table[entry].last_seen.reset();
-    table[entry].where = volumes[volume].where;
-  };
-
-  for (std::size_t i = 0; i < volumes.size(); ++i) {
-    if (volumes[i].root && !taken[index_of('C')]) {
-      letters[i] = 'C';
-      taken[index_of('C')] = true;
-    }
-  }
-  // Volumes that share an identity (cloned sticks) are told apart by where
-  // they were mounted, so each keeps its own letter while both are there.
-  for (const bool same_place : {true, false}) {
-    for (std::size_t i = 0; i < volumes.size(); ++i) {
-      if (letters[i]) continue;
-      for (std::size_t e = 0; e < table.size(); ++e) {
-        if (present[e] || taken[index_of(table[e].letter)] ||
-            table[e].identity != volumes[i].identity ||
-            (same_place && table[e].where != volumes[i].where)) {
-          continue;
-        }
-        give(i, e);
-        break;
-      }
-    }
-  }
-  // Volumes mounted at the last look and gone now were seen last just now.
-  for (std::size_t e = 0; e < table.size(); ++e) {
-    if (!present[e] && !table[e].last_seen) table[e].last_seen = latest + 1;
-  }
-
-  for (std::size_t i = 0; i < volumes.size(); ++i) {
-    if (letters[i]) continue;
-    std::array<bool, 26> remembered{};
-    for (std::size_t e = 0; e < table.size(); ++e) {
-      if (!present[e]) remembered[index_of(table[e].letter)] = true;
-    }
-    std::size_t entry = 0;
-    if (const auto letter = unremembered_letter(taken, remembered)) {
-      table.push_back({*letter, std::nullopt, volumes[i].identity, volumes[i].where});
-      present.push_back(false);
-      entry = table.size() - 1;
-    } else if (const auto oldest = seen_longest_ago(table, present)) {
-      // Every free letter is remembered: the volume seen longest ago gives its up.
-      entry = *oldest;
-      table[entry].identity = volumes[i].identity;
-    } else {
-      continue;  // D: to Z: are all in use
-    }
-    give(i, entry);
-  }
+  Assignment assignment(table, volumes);
+  assignment.give_root_c();
+  assignment.give_remembered_letters();
+  assignment.date_the_departed(latest + 1);
+  assignment.give_new_letters();
 
   std::sort(table.begin(), table.end(),
             [](const auto& a, const auto& b) { return a.letter < b.letter; });
-  return letters;
+  return std::move(assignment).letters();
 }
 
 std::string format_letter_table(const LetterTable& table) {

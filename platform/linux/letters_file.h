@@ -34,8 +34,6 @@ class LettersFile {
   /// Warnings not yet taken, one line each.
   std::vector<std::string> take_warnings();
 
-  const std::string& path() const { return path_; }
-
  private:
   struct Stamp {
     dev_t device;

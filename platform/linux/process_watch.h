@@ -31,7 +31,6 @@ class ProcessWatch : public QObject {
   void set_finished(modGeneral::Launcher::Finished finished) { finished_ = std::move(finished); }
   /// Follows `pid`, a child of this process started at `started` for `request`.
   void follow(pid_t pid, modGeneral::LaunchRequest request, Clock::time_point started);
-  std::size_t following() const { return children_.size(); }
 
  private:
   struct Child {

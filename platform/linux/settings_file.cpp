@@ -12,6 +12,8 @@
 #include <ctime>
 #include <vector>
 
+#include "platform/linux/fd_closer.h"
+
 namespace kestrun::platform {
 namespace {
 
@@ -52,13 +54,6 @@ FileStamp look_at_folder(const std::string& path) {
   if (stat(folder_of(path).c_str(), &status) != 0) return {};
   return folder_stamp_of(status);
 }
-
-struct FdCloser {
-  int fd;
-  ~FdCloser() {
-    if (fd >= 0) close(fd);
-  }
-};
 
 bool read_all(int fd, std::string* bytes) {
   char chunk[65536];

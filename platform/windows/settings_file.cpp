@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Windows keeps the settings in the registry; the file store here serves the
-// tests and a portable INI file. A profile folder's ACLs already keep other
-// users out, so nothing is refused.
+// Windows keeps the settings in the registry; the file store here lets the
+// settings file and its tests work there as well. A profile folder's ACLs
+// already keep other users out, so nothing is refused.
 #include "platform/settings_file.h"
 
 #include <windows.h>

@@ -381,7 +381,9 @@ TEST(Headless, PollsAtStartAndEveryIntervalAndLogsToTheStream) {
   kestrun::cli::Headless headless(services, "2", out.file());
 
   headless.start();
-  EXPECT_TRUE(headless.timer().isActive());
+  const auto* clock = headless.findChild<QTimer*>();
+  ASSERT_NE(clock, nullptr);
+  EXPECT_TRUE(clock->isActive());
   EXPECT_EQ(out.text(),
             "Started...\nDetected USB device labeled 'PEN' on E:\\\n"
             "  executing script...backup E:\\\n"
@@ -399,7 +401,7 @@ TEST(Headless, PollsAtStartAndEveryIntervalAndLogsToTheStream) {
   EXPECT_EQ(world.launcher.launched.back().command, "restore E") << "the script is read afresh";
 
   headless.stop();
-  EXPECT_FALSE(headless.timer().isActive());
+  EXPECT_FALSE(clock->isActive());
   EXPECT_EQ(out.text().substr(out.text().size() - 9), "Stopped.\n");
 }
 

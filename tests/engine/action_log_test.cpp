@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The action log's rules: appends, the size cap and keeping the end in view,
 // with lengths counted in characters rather than bytes.
+#include "engine/action_log.h"
+
 #include <gtest/gtest.h>
 
-#include "engine/modGeneral.h"
+#include "engine/text_bytes.h"
 #include "tests/fakes/fake_machine.h"
 
 namespace {

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Whole detection passes on a fake machine: when a poll pass acts, what it logs
 // and launches, the ignore line, menu passes and the failure rules.
+#include "engine/detection.h"
+
 #include <gtest/gtest.h>
 
 #include <new>
 #include <stdexcept>
 
-#include "engine/modGeneral.h"
 #include "tests/fakes/fake_machine.h"
 
 namespace {

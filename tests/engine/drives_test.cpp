@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Drive enumeration against a fake machine: the root list, labels, the snapshot
 // and the editor's rows.
+#include "engine/drives.h"
+
 #include <gtest/gtest.h>
 
-#include "engine/modGeneral.h"
+#include "engine/drive_records.h"
 #include "tests/fakes/fake_machine.h"
 
 namespace {
@@ -26,6 +28,33 @@ TEST(DriveStrings, AreFourByteRecordsAndAFinalNul) {
   const auto roots = modGeneral::get_drive_strings(machine);
   EXPECT_EQ(roots, "C:\\\0D:\\\0E:\\\0\0"s);
   EXPECT_EQ(roots.size(), 13u);
+}
+
+// Every reader of the two formats walks them through these, so a malformed
+// list from the platform is read alike everywhere.
+TEST(DriveRecords, ReadEmptyListsAndRecordsCutShortOrWithoutTheirNul) {
+  const auto roots_of = [](std::string_view list) {
+    std::vector<std::string> roots;
+    for (const auto record : modGeneral::RootRecords(list)) roots.emplace_back(record.root());
+    return roots;
+  };
+  EXPECT_TRUE(roots_of("").empty());
+  EXPECT_EQ(roots_of("e:\\\0F:"s), (std::vector<std::string>{"e:\\", "F:"}));
+  EXPECT_EQ(roots_of("E:\\\0\0F:\\\0\0"s), std::vector<std::string>{"E:\\"});
+  EXPECT_EQ(modGeneral::RootRecords("E:\\\0\0F:\\\0\0"s).tail(), "\0F:\\\0\0"s);
+  EXPECT_EQ(modGeneral::RootRecords("E:\\"s).tail(), "");
+
+  const auto snapshot = "E:\\ PEN\0\0E:\\\0F:\\ CAM"s;
+  std::vector<std::string> records;
+  std::vector<std::string> labels;
+  for (const auto record : modGeneral::SnapshotRecords(snapshot)) {
+    records.emplace_back(record.text);
+    labels.emplace_back(record.whole() ? record.label() : "-");
+  }
+  EXPECT_EQ(records, (std::vector<std::string>{"E:\\ PEN", "", "E:\\", "F:\\ CAM"}));
+  EXPECT_EQ(labels, (std::vector<std::string>{"PEN", "-", "-", "CAM"}));
+  const modGeneral::SnapshotRecords empty("");
+  EXPECT_TRUE(empty.begin() == empty.end());
 }
 
 TEST(DriveStrings, AreEmptyWhenListingFailsOrThereAreNoDrives) {

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
+#include "engine/script.h"
 #include "tests/fakes/fake_machine.h"
 
 namespace {
@@ -91,6 +92,34 @@ TEST_F(Explain, ACheckMessageStopsTheWalkAndLaterEntriesAreNotReached) {
   EXPECT_EQ(explanation.entries[2].fate, EntryVerdict::Fate::not_reached);
   EXPECT_EQ(explanation.entries[3].label, "LAST");
   EXPECT_EQ(explanation.entries[3].fate, EntryVerdict::Fate::not_reached);
+}
+
+// The editor's tooltips and --explain both stand on this: what explain()
+// says runs is what a first poll pass starts, and nothing else.
+TEST_F(Explain, WhatRunsIsWhatAFirstPollPassStarts) {
+  world.machine.plug("C:\\", "SYSTEM", modGeneral::kDriveFixed);
+  world.machine.plug("E:\\", "PEN");
+  world.machine.plug("F:\\", "PEN");
+  world.machine.plug("G:\\", "CAM");
+  const auto script = crlf_lines({"ignore:g:\\", "label:PEN", "exec:a %1", "label:CAM", "exec:b",
+                                  "label:(any)", "exec:c %2", "label:X", "label:PEN", "exec:d"});
+
+  std::vector<std::string> explained;
+  for (const auto& entry : explain(script).entries) {
+    if (entry.fate == EntryVerdict::Fate::runs) {
+      explained.push_back(entry.request.command + " @" + entry.request.root);
+    }
+  }
+  EXPECT_TRUE(world.launcher.launched.empty());
+  world.store_script(script);
+  modGeneral::run_detection(world.context, modGeneral::Mode::poll);
+  std::vector<std::string> started;
+  for (const auto& request : world.launcher.launched) {
+    started.push_back(request.command + " @" + request.root);
+  }
+  // The entry without an exec line stops the walk before the second PEN.
+  EXPECT_EQ(started, (std::vector<std::string>{"a E:\\ @E:\\", "c (any) @C:\\"}));
+  EXPECT_EQ(explained, started);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // A started command's end: its log line, and which ends reach the desktop.
+#include "engine/outcomes.h"
+
 #include <gtest/gtest.h>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
 #include "tests/fakes/fake_machine.h"
 
 namespace {

@@ -35,7 +35,8 @@ TEST(PollClock, ALoweredIntervalPollsAtTheNextTickInsteadOfNever) {
   const auto tick = clock.tick("3");
   EXPECT_TRUE(tick.run_pass);
   EXPECT_EQ(tick.countdown, "0");
-  EXPECT_EQ(clock.tick_count(), 0);
+  EXPECT_EQ(countdowns(clock, "3", 3), (std::vector<std::string>{"2", "1", "0"}))
+      << "the count starts again after the pass";
 }
 
 TEST(PollClock, FractionsZeroAndNegativeIntervalsStillPoll) {

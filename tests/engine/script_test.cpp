@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Reading rules of the detection script: key search, values, ignore line, placeholders.
-#include <gtest/gtest.h>
+#include "engine/script.h"
 
-#include "engine/modGeneral.h"
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -2,7 +2,7 @@
 // The validation report, byte for byte, and what a validation leaves alone.
 #include <gtest/gtest.h>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
 #include "tests/fakes/fake_machine.h"
 
 namespace {

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "engine/text_bytes.h"
+
 namespace kestrun::testing {
 
 void FakeMachine::plug(std::string root, std::optional<std::string> label,

@@ -9,7 +9,8 @@
 #include <tuple>
 #include <vector>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
+#include "engine/drive_list.h"
 
 namespace kestrun::testing {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/modGeneral.h"
+#include "engine/script.h"
 #include "platform/linux/launcher.h"
 
 namespace {

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
+#include "engine/drives.h"
+#include "engine/script.h"
 #include "tests/fakes/fake_machine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

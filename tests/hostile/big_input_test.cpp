@@ -9,7 +9,8 @@
 #include <string>
 
 #include "cli/stream_pane.h"
-#include "engine/modGeneral.h"
+#include "engine/action_log.h"
+#include "engine/detection.h"
 #include "tests/fakes/fake_machine.h"
 
 namespace {

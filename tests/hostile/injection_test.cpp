@@ -15,12 +15,16 @@
 #include <string>
 #include <vector>
 
-#include "engine/modGeneral.h"
+#include "engine/action_log.h"
+#include "engine/detection.h"
+#include "engine/drive_records.h"
+#include "engine/drives.h"
 #include "platform/linux/drives.h"
 #include "platform/linux/launcher.h"
 #include "tests/fakes/fake_machine.h"
 #include "tests/hostile/system.h"
 #include "tests/platform/linux/launch_record.h"
+#include "tests/platform/linux/listed_mounts.h"
 #include "tests/platform/linux/nobody_view.h"
 #include "tests/platform/linux/temp_tree.h"
 #include "tests/platform/linux/unique_label.h"
@@ -41,8 +45,8 @@ class OnlyDevice : public modGeneral::DriveApi {
   std::size_t logical_drive_strings(std::size_t length, char* buffer) override {
     const auto all = modGeneral::get_drive_strings(inner_);
     std::string mine;
-    for (std::size_t at = 0; at + 4 <= all.size() && all[at] != '\0'; at += 4) {
-      if (inner_.locate(all.substr(at, 3)).device == device_) mine.append(all, at, 4);
+    for (const auto record : modGeneral::RootRecords(all)) {
+      if (inner_.locate(record.root()).device == device_) mine.append(record.bytes);
     }
     const std::size_t needed = mine.size() + 1;
     if (length < needed) return needed;

@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <string>
 
-#include "engine/modGeneral.h"
+#include "engine/action_log.h"
+#include "engine/detection.h"
+#include "engine/script.h"
 #include "platform/linux/launcher.h"
 #include "tests/fakes/fake_machine.h"
 #include "tests/platform/linux/launch_record.h"

@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QTextCursor>
 
-#include "engine/modGeneral.h"
+#include "engine/action_log.h"
 #include "ui/rich_text_pane.h"
 
 using kestrun::ui::RichTextPane;

@@ -22,9 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
+#include "engine/drives.h"
 #include "platform/linux/drives.h"
 #include "tests/fakes/fake_machine.h"
+#include "tests/platform/linux/listed_mounts.h"
 #include "tests/platform/linux/nobody_view.h"
 #include "tests/platform/linux/temp_tree.h"
 
@@ -198,9 +200,8 @@ class FuseMounts : public ::testing::Test {
   }
 
   static std::vector<std::string> mount_points(LinuxDriveApi& api) {
-    modGeneral::get_drive_strings(api);
     std::vector<std::string> found;
-    for (const auto& drive : api.drives()) found.push_back(drive.drive.mount.mount_point);
+    for (const auto& listed : testing::listed_mounts(api)) found.push_back(listed.second);
     return found;
   }
 
@@ -241,8 +242,8 @@ TEST_F(FuseMounts, AnotherUsersMountNamingTheDeviceNeitherFiresNorRedirectsTheEn
   EXPECT_EQ(launcher.launched[0].device, device_);
   EXPECT_FALSE(listed(api, squat));
   EXPECT_FALSE(listed(api, newline));
-  for (const auto& drive : api.drives()) {
-    const auto device = api.locate(std::string{drive.letter, ':', '\\'}).device;
+  for (const auto& listed : testing::listed_mounts(api)) {
+    const auto device = api.locate(listed.first).device;
     EXPECT_EQ(device.find('\n'), std::string::npos) << device;
   }
 
@@ -273,11 +274,7 @@ TEST_F(FuseMounts, TheUsersOwnExfatStickThroughFuseStaysADrive) {
   const auto folder = folder_for("exfat", 0);
   ASSERT_EQ(run({"mount.exfat-fuse", device, folder}).status, 0);
   LinuxDriveApi api;
-  modGeneral::get_drive_strings(api);
-  std::string root;
-  for (const auto& drive : api.drives()) {
-    if (drive.drive.mount.mount_point == folder) root = {drive.letter, ':', '\\'};
-  }
+  const auto root = testing::root_mounted_at(api, folder);
   EXPECT_FALSE(root.empty());
   if (!root.empty()) {
     EXPECT_EQ(api.volume_label(root), label);

@@ -6,9 +6,10 @@
 #include <optional>
 #include <string>
 
-#include "engine/modGeneral.h"
+#include "engine/drives.h"
 #include "platform/linux/drives.h"
 #include "platform/linux/labels.h"
+#include "tests/platform/linux/listed_mounts.h"
 #include "tests/platform/linux/temp_tree.h"
 
 namespace kestrun::platform {
@@ -83,11 +84,9 @@ class FakeMachineTree : public ::testing::Test {
     tree_.link("sys/dev/block/" + numbers, "../../devices/" + folder);
   }
 
-  std::string root_of(const std::string& mount_point) const {
-    for (const auto& drive : api_->drives()) {
-      if (drive.drive.mount.mount_point == mount_point) return std::string{drive.letter, ':', '\\'};
-    }
-    return "?:\\";
+  std::string root_of(const std::string& mount_point) {
+    const auto root = testing::root_mounted_at(*api_, mount_point);
+    return root.empty() ? "?:\\" : root;
   }
 
   testing::TempTree tree_;

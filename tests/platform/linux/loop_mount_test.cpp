@@ -5,19 +5,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
+#include "engine/drives.h"
 #include "platform/linux/drives.h"
 #include "platform/linux/labels.h"
 #include "platform/linux/launcher.h"
 #include "tests/fakes/fake_machine.h"
 #include "tests/hostile/system.h"
 #include "tests/platform/linux/launch_record.h"
+#include "tests/platform/linux/listed_mounts.h"
 #include "tests/platform/linux/temp_tree.h"
 #include "tests/platform/linux/unique_label.h"
 
@@ -121,14 +125,9 @@ class LoopMounts : public ::testing::Test {
     ASSERT_TRUE(problem_.empty()) << "setting up the loop mounts failed: " << problem_;
   }
 
-  // The root that `api` gave the volume at its last listing.
-  static std::string root_of(const LinuxDriveApi& api, const Volume& volume) {
-    for (const auto& drive : api.drives()) {
-      if (drive.drive.mount.mount_point == volume.folder) {
-        return std::string{drive.letter, ':', '\\'};
-      }
-    }
-    return {};
+  // The root that `api` lists for the volume.
+  static std::string root_of(LinuxDriveApi& api, const Volume& volume) {
+    return testing::root_mounted_at(api, volume.folder);
   }
 
   static Volume& pen() { return volumes_[0]; }
@@ -169,11 +168,11 @@ TEST_F(LoopMounts, LibblkidReadsTheSameLabelsFromTheDevices) {
 }
 
 TEST_F(LoopMounts, AMountThatWentAwayDoesNotAnswerWithTheLabelUnderIt) {
-  LinuxDriveApi api;
-  modGeneral::get_drive_strings(api);
+  std::ifstream table("/proc/self/mountinfo");
+  const std::string text{std::istreambuf_iterator<char>(table), {}};
   int mount_id = 0;
-  for (const auto& drive : api.drives()) {
-    if (drive.drive.mount.mount_point == pen().folder) mount_id = drive.drive.mount.mount_id;
+  for (const auto& mount : parse_mountinfo(text)) {
+    if (mount.mount_point == pen().folder) mount_id = mount.mount_id;
   }
   ASSERT_NE(mount_id, 0);
   EXPECT_EQ(mounted_label(pen().folder, mount_id), pen().label);

@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 #include <sys/sysmacros.h>
 
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "engine/modGeneral.h"
+#include "engine/drives.h"
 #include "platform/linux/drives.h"
+#include "tests/platform/linux/listed_mounts.h"
 #include "tests/platform/linux/temp_tree.h"
 
 namespace kestrun::platform {
@@ -37,17 +40,6 @@ LinuxDriveApi offline_api(const testing::TempTree& tree, const std::string& moun
   sources.user = 1000;
   sources.query_volumes = false;
   return LinuxDriveApi(sources, std::move(resolve));
-}
-
-// Lists the drives as the engine does and pairs each root with its mount point.
-Letters list(LinuxDriveApi& api) {
-  const auto roots = modGeneral::get_drive_strings(api);
-  Letters letters;
-  for (std::size_t at = 0; at + 3 < roots.size() && roots[at] != '\0'; at += 4) {
-    const auto root = roots.substr(at, 3);
-    letters.emplace_back(root, api.locate(root).mount_point);
-  }
-  return letters;
 }
 
 std::string line(int id, const std::string& device, const std::string& root,
@@ -102,7 +94,7 @@ TEST(Mountinfo, UbuntuDesktopSample) {
       {"M:\\", "/media/user/SD\\CARD"},
       {"N:\\", "/media/user/WD Elements"},
   };
-  EXPECT_EQ(list(api), expected);
+  EXPECT_EQ(testing::listed_mounts(api), expected);
 
   // Network drives are not opened: type remote, label from the share name.
   for (const auto& [root, label] :
@@ -121,14 +113,18 @@ TEST(Mountinfo, FedoraBtrfsSample) {
   testing::TempTree tree;
   // The subvolumes share the anonymous device 0:33; the block device is found
   // through the source node.
-  auto api = offline_api(tree, sample("fedora-btrfs"), [](const std::string& source) {
+  const DeviceResolver resolve = [](const std::string& source) {
     return source == "/dev/nvme0n1p3" ? std::optional<dev_t>(makedev(259, 3)) : std::nullopt;
-  });
+  };
+  auto api = offline_api(tree, sample("fedora-btrfs"), resolve);
   const Letters expected = {
       {"C:\\", "/"}, {"D:\\", "/boot"}, {"E:\\", "/boot/efi"}, {"F:\\", "/run/media/user/STICK"}};
-  EXPECT_EQ(list(api), expected);
-  ASSERT_TRUE(api.drives()[0].drive.device.has_value());
-  EXPECT_EQ(*api.drives()[0].drive.device, makedev(259, 3));
+  EXPECT_EQ(testing::listed_mounts(api), expected);
+  std::ifstream table(sample("fedora-btrfs"));
+  const std::string text{std::istreambuf_iterator<char>(table), {}};
+  const auto drives = find_drives(parse_mountinfo(text), resolve, 1000);
+  ASSERT_FALSE(drives.empty());
+  EXPECT_EQ(drives[0].device, makedev(259, 3));
 }
 
 TEST(Mountinfo, ZfsSampleGivesOneDrivePerPoolLabelledWithItsName) {
@@ -136,7 +132,7 @@ TEST(Mountinfo, ZfsSampleGivesOneDrivePerPoolLabelledWithItsName) {
   auto api = offline_api(tree, sample("ubuntu-zfs"));
   const Letters expected = {
       {"C:\\", "/"}, {"D:\\", "/boot"}, {"E:\\", "/boot/efi"}, {"F:\\", "/tank"}};
-  EXPECT_EQ(list(api), expected);
+  EXPECT_EQ(testing::listed_mounts(api), expected);
   EXPECT_EQ(api.volume_label("C:\\"), "rpool");
   EXPECT_EQ(api.volume_label("f:\\"), "tank");
   EXPECT_EQ(api.locate("F:\\").identity, "zfs:tank");
@@ -165,7 +161,7 @@ TEST(Mountinfo, LeavesOutNoiseAndKeepsNetworkSharesAndRemovableMedia) {
                             {"F:\\", "/running/disk"},
                             {"G:\\", "/mnt/zram"},
                             {"H:\\", "/mnt/vm"}};
-  EXPECT_EQ(list(api), expected);
+  EXPECT_EQ(testing::listed_mounts(api), expected);
   EXPECT_EQ(api.volume_label("D:\\"), "gdrive");
   EXPECT_EQ(api.volume_label("H:\\"), "hostshare");
 }
@@ -194,23 +190,21 @@ TEST(Mountinfo, FuseCountsOnlyForItsOwnerAndRootAndNeverStandsForABlockDevice) {
   });
   const Letters expected = {
       {"C:\\", "/"}, {"D:\\", "/home/me/remote"}, {"E:\\", "/media/me/STICK"}};
-  EXPECT_EQ(list(api), expected);
+  EXPECT_EQ(testing::listed_mounts(api), expected);
   EXPECT_EQ(api.locate("E:\\").device, "/dev/sdb1");
 }
 
 TEST(Mountinfo, DrivesBehindANetworkOrFuseMountAreMarked) {
-  testing::TempTree tree;
-  tree.write("mountinfo",
-             "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
-             "21 20 0:50 / /mnt/nas rw - nfs4 nas:/data rw\n"
-             "22 21 8:17 / /mnt/nas/usb rw - vfat /dev/sdb1 rw\n"
-             "23 20 8:33 / /media/stick rw - vfat /dev/sdc1 rw\n");
-  auto api = offline_api(tree, tree.path("mountinfo"));
-  list(api);
-  ASSERT_EQ(api.drives().size(), 4u);
-  EXPECT_FALSE(api.drives()[0].drive.behind_remote);
-  EXPECT_TRUE(api.drives()[2].drive.behind_remote);
-  EXPECT_FALSE(api.drives()[3].drive.behind_remote);
+  const auto drives =
+      find_drives(parse_mountinfo("20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                                  "21 20 0:50 / /mnt/nas rw - nfs4 nas:/data rw\n"
+                                  "22 21 8:17 / /mnt/nas/usb rw - vfat /dev/sdb1 rw\n"
+                                  "23 20 8:33 / /media/stick rw - vfat /dev/sdc1 rw\n"),
+                  unresolved, 1000);
+  ASSERT_EQ(drives.size(), 4u);
+  EXPECT_FALSE(drives[0].behind_remote);
+  EXPECT_TRUE(drives[2].behind_remote);
+  EXPECT_FALSE(drives[3].behind_remote);
 }
 
 TEST(Mountinfo, OneDrivePerFilesystemReachedThroughItsBestMount) {
@@ -225,7 +219,7 @@ TEST(Mountinfo, OneDrivePerFilesystemReachedThroughItsBestMount) {
                               line(25, "8:17", "/", "/media/again", "vfat", "/dev/sdb1"));
   auto api = offline_api(tree, tree.path("mountinfo"));
   const Letters expected = {{"C:\\", "/"}, {"D:\\", "/home"}, {"E:\\", "/media/stick"}};
-  EXPECT_EQ(list(api), expected);
+  EXPECT_EQ(testing::listed_mounts(api), expected);
 }
 
 TEST(DriveLetters, StayWhileMountedAndAreRememberedOnceUnmounted) {
@@ -239,17 +233,20 @@ TEST(DriveLetters, StayWhileMountedAndAreRememberedOnceUnmounted) {
   tree.write("udev/b8:49", "E:ID_FS_UUID_ENC=CCCC-0003\n");
   tree.write("mountinfo", root + a + b);
   auto api = offline_api(tree, tree.path("mountinfo"));
-  EXPECT_EQ(list(api), (Letters{{"C:\\", "/"}, {"D:\\", "/media/A"}, {"E:\\", "/media/B"}}));
+  EXPECT_EQ(testing::listed_mounts(api),
+            (Letters{{"C:\\", "/"}, {"D:\\", "/media/A"}, {"E:\\", "/media/B"}}));
 
   // A goes; B keeps E:, and C, new, passes over the D: that A is remembered by.
   tree.write("mountinfo", root + b + c);
-  EXPECT_EQ(list(api), (Letters{{"C:\\", "/"}, {"E:\\", "/media/B"}, {"F:\\", "/media/C"}}));
+  EXPECT_EQ(testing::listed_mounts(api),
+            (Letters{{"C:\\", "/"}, {"E:\\", "/media/B"}, {"F:\\", "/media/C"}}));
   EXPECT_EQ(api.volume_label("F:\\"), std::nullopt) << "nothing can answer offline";
   EXPECT_EQ(api.drive_type("D:\\"), modGeneral::kDriveNoRootDir);
 
   // A comes back to its D:.
   tree.write("mountinfo", root + c + a);
-  EXPECT_EQ(list(api), (Letters{{"C:\\", "/"}, {"D:\\", "/media/A"}, {"F:\\", "/media/C"}}));
+  EXPECT_EQ(testing::listed_mounts(api),
+            (Letters{{"C:\\", "/"}, {"D:\\", "/media/A"}, {"F:\\", "/media/C"}}));
 }
 
 TEST(DriveLetters, BeyondZDrivesWaitForAFreeLetter) {
@@ -262,13 +259,13 @@ TEST(DriveLetters, BeyondZDrivesWaitForAFreeLetter) {
   tree.write("mountinfo", table);
   auto api = offline_api(tree, tree.path("mountinfo"));
   // No "/" drive: C: stays unused, D: to Z: take 23 drives, the 24th waits.
-  auto letters = list(api);
+  auto letters = testing::listed_mounts(api);
   ASSERT_EQ(letters.size(), 23u);
   EXPECT_EQ(letters.front(), (std::pair<std::string, std::string>{"D:\\", "/media/d0"}));
   EXPECT_EQ(letters.back(), (std::pair<std::string, std::string>{"Z:\\", "/media/d22"}));
 
   tree.write("mountinfo", table.substr(table.find('\n') + 1));
-  letters = list(api);
+  letters = testing::listed_mounts(api);
   ASSERT_EQ(letters.size(), 23u);
   EXPECT_EQ(letters.front(), (std::pair<std::string, std::string>{"D:\\", "/media/d23"}));
 }

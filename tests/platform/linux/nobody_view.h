@@ -13,8 +13,8 @@
 #include <cstring>
 #include <string>
 
-#include "engine/modGeneral.h"
 #include "platform/linux/drives.h"
+#include "tests/platform/linux/listed_mounts.h"
 
 namespace kestrun::testing {
 
@@ -34,10 +34,8 @@ inline std::string seen_by_nobody(const std::string& folder) {
       seen = std::string("cannot act as nobody: ") + std::strerror(errno);
     } else {
       platform::LinuxDriveApi api;
-      modGeneral::get_drive_strings(api);
-      for (const auto& drive : api.drives()) {
-        if (drive.drive.mount.mount_point != folder) continue;
-        const auto label = api.volume_label(std::string{drive.letter, ':', '\\'});
+      if (const auto root = root_mounted_at(api, folder); !root.empty()) {
+        const auto label = api.volume_label(root);
         seen = label ? "its label reads as '" + *label + "'" : "";
       }
     }

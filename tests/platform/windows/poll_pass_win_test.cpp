@@ -3,7 +3,8 @@
 // them, and a whole poll pass that reads the registry and starts processes.
 #include <gtest/gtest.h>
 
-#include "engine/modGeneral.h"
+#include "engine/detection.h"
+#include "engine/drives.h"
 #include "platform/windows/drives.h"
 #include "platform/windows/launcher.h"
 #include "platform/windows/registry_store.h"
