@@ -43,10 +43,17 @@ std::string terminal_lines(std::string_view text) {
 }
 
 void StreamPane::set_text(const std::string& text) {
-  const bool continues = text.size() >= text_.size() && text.compare(0, text_.size(), text_) == 0;
-  write_all(stream_,
-            terminal_lines(continues ? std::string_view(text).substr(text_.size()) : text));
+  write_all(stream_, terminal_lines(text));
   text_ = text;
+  length_ = modGeneral::character_count(text_);
+}
+
+// Characters are counted as continuation bytes subtracted from bytes, so the
+// counts of a text and an addition add up whatever bytes meet between them.
+void StreamPane::append_text(std::string_view addition) {
+  write_all(stream_, terminal_lines(addition));
+  text_.append(addition);
+  length_ += modGeneral::character_count(addition);
 }
 
 }  // namespace kestrun::cli

@@ -4,20 +4,22 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "engine/text_pane.h"
 
 namespace kestrun::cli {
 
-/// Writes what each set_text adds to the stream at once, as terminal_lines()
-/// gives it. A text that does not continue the old one (Start, the size cap)
-/// is written whole.
+/// Writes each addition to the stream at once, as terminal_lines() gives it;
+/// a text set whole (Start, the size cap) is written whole.
 class StreamPane : public modGeneral::TextPane {
  public:
   explicit StreamPane(std::FILE* stream) : stream_(stream) {}
 
   std::string text() const override { return text_; }
   void set_text(const std::string& text) override;
+  void append_text(std::string_view addition) override;
+  std::size_t length() const override { return length_; }
   std::size_t selection_start() const override { return 0; }
   void set_selection_start(std::size_t) override {}
   void set_selection_length(std::size_t) override {}
@@ -25,6 +27,7 @@ class StreamPane : public modGeneral::TextPane {
  private:
   std::FILE* stream_;
   std::string text_;
+  std::size_t length_ = 0;
 };
 
 /// Writes all of `bytes` to `stream` and flushes it, so that what the program
