@@ -25,8 +25,24 @@ QLabel* dark_red_label(QWidget* parent, const QString& text, const char* name, c
   return label;
 }
 
-QLabel* example_line(QWidget* parent, const QString& text, const char* name, const Twips& at) {
-  QLabel* label = dark_red_label(parent, text, name, at);
+// The example script beside the editor, a label per line; a double-click
+// pastes one of the first four into the script.
+struct ExampleLine {
+  const char* name;
+  const char* text;
+  Twips at;
+};
+constexpr ExampleLine kExampleLines[] = {
+    {"Label1", "label:My USB Pen Drive", {600, 1200, 4695, 255}},
+    {"Label3", "exec:wscript \"c:\\something\\whatever.vbs\" \"%1\"", {600, 1440, 5175, 255}},
+    {"Label6", "label:Second Pen Drive", {600, 1800, 4695, 255}},
+    {"Label5", "exec:wscript \"c:\\someother\\script.vbs\" \"%1\"", {600, 2040, 4695, 255}},
+    {"Label9", "menurun:wscript \"c:\\OPTIONALscript.vbs\" \"%3\"", {600, 2280, 4695, 255}},
+    {"Label7", "ignore:d:\\,e:\\,g:\\", {600, 2640, 4695, 255}},
+};
+
+QLabel* example_line(QWidget* parent, const ExampleLine& line) {
+  QLabel* label = dark_red_label(parent, QString::fromUtf8(line.text), line.name, line.at);
   label->setFont(layout_font(Face::courier, 8.25));
   return label;
 }
@@ -66,21 +82,12 @@ frmAdvanced::frmAdvanced(modGeneral::Context& context, Desktop& desktop, QWidget
                   "e.g. 'c'."),
               "Label11", {120, 480, 10215, 615}),
           .Label4 = dark_red_label(this, QStringLiteral("e.g."), "Label4", {120, 1200, 855, 255}),
-          .Label1 = example_line(this, QStringLiteral("label:My USB Pen Drive"), "Label1",
-                                 {600, 1200, 4695, 255}),
-          .Label3 = example_line(
-              this, QStringLiteral("exec:wscript \"c:\\something\\whatever.vbs\" \"%1\""), "Label3",
-              {600, 1440, 5175, 255}),
-          .Label6 = example_line(this, QStringLiteral("label:Second Pen Drive"), "Label6",
-                                 {600, 1800, 4695, 255}),
-          .Label5 = example_line(
-              this, QStringLiteral("exec:wscript \"c:\\someother\\script.vbs\" \"%1\""), "Label5",
-              {600, 2040, 4695, 255}),
-          .Label9 = example_line(
-              this, QStringLiteral("menurun:wscript \"c:\\OPTIONALscript.vbs\" \"%3\""), "Label9",
-              {600, 2280, 4695, 255}),
-          .Label7 = example_line(this, QStringLiteral("ignore:d:\\,e:\\,g:\\"), "Label7",
-                                 {600, 2640, 4695, 255}),
+          .Label1 = example_line(this, kExampleLines[0]),
+          .Label3 = example_line(this, kExampleLines[1]),
+          .Label6 = example_line(this, kExampleLines[2]),
+          .Label5 = example_line(this, kExampleLines[3]),
+          .Label9 = example_line(this, kExampleLines[4]),
+          .Label7 = example_line(this, kExampleLines[5]),
           .Label2 = dark_red_label(
               this, QStringLiteral("Double-click to paste a volume label into the editor..."),
               "Label2", {8520, 1200, 2415, 375}),

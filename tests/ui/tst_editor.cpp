@@ -218,8 +218,7 @@ class TestEditor : public QObject {
     rig.store(kAdvanced, "stored");
     EditorRig editor(rig);
     const auto& e = editor.controls;
-    editor.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor.window));
+    QVERIFY(editor.show());
     const int reads = rig.machine.label_reads;
 
     e.txtAdvanced->set_text(crlf_lines({"ignore:h:\\", "label:PEN", "exec:a", "label:CAM", "exec:b",
@@ -249,8 +248,7 @@ class TestEditor : public QObject {
     rig.machine.plug("G:\\", " MY  PEN ");
     EditorRig editor(rig);
     const auto& e = editor.controls;
-    editor.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor.window));
+    QVERIFY(editor.show());
     e.txtAdvanced->set_text("label:\r\nexec:b");
     place_caret(e.txtAdvanced, 6);
 
@@ -285,8 +283,7 @@ class TestEditor : public QObject {
     rig.store(kAdvanced, "label:STORED\r\nexec:x\r\n");
     EditorRig editor(rig);
     const auto& e = editor.controls;
-    editor.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor.window));
+    QVERIFY(editor.show());
     e.txtAdvanced->set_text(kSampleScript);  // unsaved
     const int listings = rig.machine.listings;
 
@@ -404,8 +401,7 @@ class TestEditor : public QObject {
     MainWindowRig rig;
     EditorRig editor(rig);
     const auto& e = editor.controls;
-    editor.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor.window));
+    QVERIFY(editor.show());
     e.txtAdvanced->set_text(text);
     place_caret(e.txtAdvanced, caret, anchor);
     const std::size_t before = e.txtAdvanced->selection_start();
@@ -419,8 +415,7 @@ class TestEditor : public QObject {
     MainWindowRig rig;
     EditorRig editor(rig);
     const auto& e = editor.controls;
-    editor.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor.window));
+    QVERIFY(editor.show());
     for (QLabel* example : {e.Label9, e.Label7}) {
       double_click(example);
     }
@@ -444,8 +439,7 @@ class TestEditor : public QObject {
                      "2 ");  // the spaces belong to the label
     EditorRig editor(rig);
     const auto& e = editor.controls;
-    editor.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor.window));
+    QVERIFY(editor.show());
     e.txtAdvanced->set_text("label:\r\nexec:b");
     place_caret(e.txtAdvanced, 6);
 

@@ -48,6 +48,11 @@ EditorRig::EditorRig(MainWindowRig& main)
 
 EditorRig::EditorRig(ui::frmAdvanced& open) : window(open), controls(open) {}
 
+bool EditorRig::show() {
+  window.show();
+  return QTest::qWaitForWindowExposed(&window);
+}
+
 int EditorRig::advanced_width() const { return window.advanced_span_.width; }
 
 void fire(QTimer* timer) { QVERIFY(QMetaObject::invokeMethod(timer, "timeout")); }

@@ -83,6 +83,8 @@ struct EditorRig {
   explicit EditorRig(MainWindowRig& main);
   explicit EditorRig(ui::frmAdvanced& open);
 
+  /// Shows the editor; false if it did not come on screen.
+  bool show();
   /// The editor pane's width in twips, as the layout keeps it.
   int advanced_width() const;
 
