@@ -78,6 +78,7 @@ bench: build
 	build/$(PRESET)/bench/engine_bench
 	@if [ -x build/$(PRESET)/bench/linux_drives_bench ]; then build/$(PRESET)/bench/linux_drives_bench; fi
 	@if [ -x build/$(PRESET)/bench/idle_pass_bench ]; then build/$(PRESET)/bench/idle_pass_bench; fi
+	@if [ -x build/$(PRESET)/bench/pane_bench ]; then build/$(PRESET)/bench/pane_bench; fi
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

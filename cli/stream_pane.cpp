@@ -30,11 +30,29 @@ std::string to_crlf(std::string_view text) {
   return result;
 }
 
-std::string terminal_lines(std::string_view text) {
+namespace {
+
+// A TAB cannot be part of a longer UTF-8 sequence, so escaping the pieces
+// between TABs escapes everything else as escaping the whole line would.
+std::string escape_line(std::string_view line, Tabs tabs) {
+  if (tabs == Tabs::escaped) return modGeneral::escape_for_terminal(line);
+  std::string escaped;
+  escaped.reserve(line.size());
+  for (auto tab = line.find('\t'); tab != std::string_view::npos; tab = line.find('\t')) {
+    escaped += modGeneral::escape_for_terminal(line.substr(0, tab));
+    escaped += '\t';
+    line.remove_prefix(tab + 1);
+  }
+  return escaped + modGeneral::escape_for_terminal(line);
+}
+
+}  // namespace
+
+std::string terminal_lines(std::string_view text, Tabs tabs) {
   std::string lines;
   lines.reserve(text.size());
   for (auto end = text.find("\r\n"); !text.empty(); end = text.find("\r\n")) {
-    lines += modGeneral::escape_for_terminal(text.substr(0, end));
+    lines += escape_line(text.substr(0, end), tabs);
     if (end == std::string_view::npos) break;
     lines += '\n';
     text.remove_prefix(end + 2);
@@ -43,10 +61,17 @@ std::string terminal_lines(std::string_view text) {
 }
 
 void StreamPane::set_text(const std::string& text) {
-  const bool continues = text.size() >= text_.size() && text.compare(0, text_.size(), text_) == 0;
-  write_all(stream_,
-            terminal_lines(continues ? std::string_view(text).substr(text_.size()) : text));
+  write_all(stream_, terminal_lines(text));
   text_ = text;
+  length_ = modGeneral::character_count(text_);
+}
+
+// Characters are counted as continuation bytes subtracted from bytes, so the
+// counts of a text and an addition add up whatever bytes meet between them.
+void StreamPane::append_text(std::string_view addition) {
+  write_all(stream_, terminal_lines(addition));
+  text_.append(addition);
+  length_ += modGeneral::character_count(addition);
 }
 
 }  // namespace kestrun::cli

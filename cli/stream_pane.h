@@ -4,20 +4,22 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "engine/text_pane.h"
 
 namespace kestrun::cli {
 
-/// Writes what each set_text adds to the stream at once, as terminal_lines()
-/// gives it. A text that does not continue the old one (Start, the size cap)
-/// is written whole.
+/// Writes each addition to the stream at once, as terminal_lines() gives it;
+/// a text set whole (Start, the size cap) is written whole.
 class StreamPane : public modGeneral::TextPane {
  public:
   explicit StreamPane(std::FILE* stream) : stream_(stream) {}
 
   std::string text() const override { return text_; }
   void set_text(const std::string& text) override;
+  void append_text(std::string_view addition) override;
+  std::size_t length() const override { return length_; }
   std::size_t selection_start() const override { return 0; }
   void set_selection_start(std::size_t) override {}
   void set_selection_length(std::size_t) override {}
@@ -25,6 +27,7 @@ class StreamPane : public modGeneral::TextPane {
  private:
   std::FILE* stream_;
   std::string text_;
+  std::size_t length_ = 0;
 };
 
 /// Writes all of `bytes` to `stream` and flushes it, so that what the program
@@ -35,9 +38,14 @@ void write_all(std::FILE* stream, std::string_view bytes);
 std::string to_lf(std::string_view text);
 /// Lone LF as CR LF, as the editor's text has it; CR LF stays.
 std::string to_crlf(std::string_view text);
+/// Whether terminal_lines() escapes a TAB. A TAB moves the cursor along its
+/// line and does nothing else, so text that the editor shows with its TABs
+/// (the validation report) keeps them.
+enum class Tabs { escaped, kept };
+
 /// CR LF lines as LF lines for a terminal or the journal. A line may carry a
 /// drive's label, so each is escaped with modGeneral::escape_for_terminal(): a lone CR or
 /// LF, a control or a bidirectional override inside it shows as an escape.
-std::string terminal_lines(std::string_view text);
+std::string terminal_lines(std::string_view text, Tabs tabs = Tabs::escaped);
 
 }  // namespace kestrun::cli

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The action log's operations. Appends set the pane's whole text, as the pane
-// offers nothing finer; the size cap bounds what that costs.
+// The action log's operations.
 #include "engine/action_log.h"
 
 #include <string>
@@ -10,11 +9,13 @@ namespace modGeneral {
 
 std::size_t TextPane::length() const { return character_count(text()); }
 
+void TextPane::append_text(std::string_view addition) { set_text(text().append(addition)); }
+
 void log_append(TextPane& log, std::string_view line) {
-  std::string text = log.text();
-  text.reserve(text.size() + line.size() + 2);
-  text.append(line).append("\r\n");
-  log.set_text(text);
+  std::string added;
+  added.reserve(line.size() + 2);
+  added.append(line).append("\r\n");
+  log.append_text(added);
 }
 
 void log_replace(TextPane& log, std::string_view line) { log.set_text(std::string(line) + "\r\n"); }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "engine/text_bytes.h"
 
@@ -19,6 +20,10 @@ class TextPane {
   virtual std::string text() const = 0;
   /// Replaces the whole text at once.
   virtual void set_text(const std::string& text) = 0;
+  /// Adds `addition` after the whole text: the text becomes what it was plus
+  /// `addition`, exactly as set_text() would make it. A pane that can add at
+  /// its end does so at the addition's cost; by default the whole text is set.
+  virtual void append_text(std::string_view addition);
   /// The length of text() in characters.
   virtual std::size_t length() const;
   /// The number of characters in front of the caret.

@@ -27,8 +27,24 @@ QLabel* dark_red_label(QWidget* parent, const QString& text, const char* name, c
   return label;
 }
 
-QLabel* example_line(QWidget* parent, const QString& text, const char* name, const Twips& at) {
-  QLabel* label = dark_red_label(parent, text, name, at);
+// The example script beside the editor, a label per line; a double-click
+// pastes one of the first four into the script.
+struct ExampleLine {
+  const char* name;
+  const char* text;
+  Twips at;
+};
+constexpr ExampleLine kExampleLines[] = {
+    {"Label1", "label:My USB Pen Drive", {600, 1200, 4695, 255}},
+    {"Label3", "exec:wscript \"c:\\something\\whatever.vbs\" \"%1\"", {600, 1440, 5175, 255}},
+    {"Label6", "label:Second Pen Drive", {600, 1800, 4695, 255}},
+    {"Label5", "exec:wscript \"c:\\someother\\script.vbs\" \"%1\"", {600, 2040, 4695, 255}},
+    {"Label9", "menurun:wscript \"c:\\OPTIONALscript.vbs\" \"%3\"", {600, 2280, 4695, 255}},
+    {"Label7", "ignore:d:\\,e:\\,g:\\", {600, 2640, 4695, 255}},
+};
+
+QLabel* example_line(QWidget* parent, const ExampleLine& line) {
+  QLabel* label = dark_red_label(parent, QString::fromUtf8(line.text), line.name, line.at);
   label->setFont(layout_font(Face::courier, 8.25));
   return label;
 }
@@ -55,43 +71,39 @@ constexpr int kPaneHeight = 4095;
 frmAdvanced::frmAdvanced(modGeneral::Context& context, Desktop& desktop, QWidget* owner)
     : QDialog(owner,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      Label8(named(new QLabel(QStringLiteral("Kestrun Script"), this), "Label8",
-                   {120, 120, 2895, 255})),
-      Label11(dark_red_label(
-          this,
-          QStringLiteral(
-              "Use the syntax below so that when a USB drive with a particular volume label is "
-              "inserted, this application can detect it and run an associated script or "
-              "application. %1 will be replaced by the drive letter, e.g. 'c:\\'. %2 will be "
-              "replaced by the volume label. %3 will be replaced with the drive letter alone, "
-              "e.g. 'c'."),
-          "Label11", {120, 480, 10215, 615})),
-      Label4(dark_red_label(this, QStringLiteral("e.g."), "Label4", {120, 1200, 855, 255})),
-      Label1(example_line(this, QStringLiteral("label:My USB Pen Drive"), "Label1",
-                          {600, 1200, 4695, 255})),
-      Label3(example_line(this,
-                          QStringLiteral("exec:wscript \"c:\\something\\whatever.vbs\" \"%1\""),
-                          "Label3", {600, 1440, 5175, 255})),
-      Label6(example_line(this, QStringLiteral("label:Second Pen Drive"), "Label6",
-                          {600, 1800, 4695, 255})),
-      Label5(example_line(this, QStringLiteral("exec:wscript \"c:\\someother\\script.vbs\" \"%1\""),
-                          "Label5", {600, 2040, 4695, 255})),
-      Label9(example_line(this, QStringLiteral("menurun:wscript \"c:\\OPTIONALscript.vbs\" \"%3\""),
-                          "Label9", {600, 2280, 4695, 255})),
-      Label7(example_line(this, QStringLiteral("ignore:d:\\,e:\\,g:\\"), "Label7",
-                          {600, 2640, 4695, 255})),
-      Label2(dark_red_label(
-          this, QStringLiteral("Double-click to paste a volume label into the editor..."), "Label2",
-          {8520, 1200, 2415, 375})),
-      lstDrives(named(new QListWidget(this), "lstDrives", {8520, 1680, 2415, 810})),
-      txtAdvanced(editor_pane(this, "txtAdvanced")),
-      txtLog(editor_pane(this, "txtLog")),
-      chkValidate(button(this, QStringLiteral("Validate"), "chkValidate", {120, 7200, 1215, 375})),
-      cmdValidationLog(button(this, QStringLiteral("Close Validation Log"), "cmdValidationLog",
-                              {1440, 7200, 1695, 375})),
-      cmdSave(button(this, QStringLiteral("Save"), "cmdSave", {8520, 7200, 1215, 375})),
-      cmdCancel(button(this, QStringLiteral("Discard"), "cmdCancel", {9840, 7200, 1095, 375})),
-      timPoll(named(new QTimer(this), "timPoll")),
+      frmAdvancedControls{
+          .Label8 = named(new QLabel(QStringLiteral("Kestrun Script"), this), "Label8",
+                          {120, 120, 2895, 255}),
+          .Label11 = dark_red_label(
+              this,
+              QStringLiteral(
+                  "Use the syntax below so that when a USB drive with a particular volume label is "
+                  "inserted, this application can detect it and run an associated script or "
+                  "application. %1 will be replaced by the drive letter, e.g. 'c:\\'. %2 will be "
+                  "replaced by the volume label. %3 will be replaced with the drive letter alone, "
+                  "e.g. 'c'."),
+              "Label11", {120, 480, 10215, 615}),
+          .Label4 = dark_red_label(this, QStringLiteral("e.g."), "Label4", {120, 1200, 855, 255}),
+          .Label1 = example_line(this, kExampleLines[0]),
+          .Label3 = example_line(this, kExampleLines[1]),
+          .Label6 = example_line(this, kExampleLines[2]),
+          .Label5 = example_line(this, kExampleLines[3]),
+          .Label9 = example_line(this, kExampleLines[4]),
+          .Label7 = example_line(this, kExampleLines[5]),
+          .Label2 = dark_red_label(
+              this, QStringLiteral("Double-click to paste a volume label into the editor..."),
+              "Label2", {8520, 1200, 2415, 375}),
+          .lstDrives = named(new QListWidget(this), "lstDrives", {8520, 1680, 2415, 810}),
+          .txtAdvanced = editor_pane(this, "txtAdvanced"),
+          .txtLog = editor_pane(this, "txtLog"),
+          .chkValidate =
+              button(this, QStringLiteral("Validate"), "chkValidate", {120, 7200, 1215, 375}),
+          .cmdValidationLog = button(this, QStringLiteral("Close Validation Log"),
+                                     "cmdValidationLog", {1440, 7200, 1695, 375}),
+          .cmdSave = button(this, QStringLiteral("Save"), "cmdSave", {8520, 7200, 1215, 375}),
+          .cmdCancel =
+              button(this, QStringLiteral("Discard"), "cmdCancel", {9840, 7200, 1095, 375}),
+          .timPoll = named(new QTimer(this), "timPoll")},
       context_(context),
       desktop_(desktop),
       listed_(std::make_unique<ListedDrives>(context.drives)) {

@@ -13,30 +13,18 @@ class QListWidget;
 class QPushButton;
 class QTimer;
 
+namespace kestrun::testing {
+struct EditorRig;
+}
+
 namespace kestrun::ui {
 
 class Desktop;
 class ListedDrives;
 class RichTextPane;
 
-/// A tool window, opened modally by the main window's "..." button. It opens
-/// with the stored script and the connected labelled drives; only Save leaves
-/// a trace. Validation errors reach the action log of `context`.
-class frmAdvanced : public QDialog {
-  Q_OBJECT
-
- public:
-  frmAdvanced(modGeneral::Context& context, Desktop& desktop, QWidget* owner = nullptr);
-  ~frmAdvanced() override;
-
-  /// A pane's horizontal place in the layout's twips, kept exact rather than
-  /// read back from pixels, so widths computed from it are the layout's own.
-  struct Span {
-    int left = 0;
-    int width = 0;
-  };
-  Span txtAdvanced_span() const { return advanced_span_; }
-
+/// The editor's controls, as the layout names them.
+struct frmAdvancedControls {
   QLabel* const Label8;
   QLabel* const Label11;
   QLabel* const Label4;
@@ -55,6 +43,36 @@ class frmAdvanced : public QDialog {
   QPushButton* const cmdSave;
   QPushButton* const cmdCancel;
   QTimer* const timPoll;
+};
+
+/// A tool window, opened modally by the main window's "..." button. It opens
+/// with the stored script and the connected labelled drives; only Save leaves
+/// a trace. Validation errors reach the action log of `context`.
+class frmAdvanced : public QDialog, private frmAdvancedControls {
+  Q_OBJECT
+
+ public:
+  frmAdvanced(modGeneral::Context& context, Desktop& desktop, QWidget* owner = nullptr);
+  ~frmAdvanced() override;
+
+  /// Stops the drive list refresh however the window closes.
+  void done(int result) override;
+
+ protected:
+  // No button is the default or the cancel button: Enter and Escape do nothing.
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // The controls are the window's own business; the tests look at them.
+  friend struct testing::EditorRig;
+
+  /// A pane's horizontal place in the layout's twips, kept exact rather than
+  /// read back from pixels, so widths computed from it are the layout's own.
+  struct Span {
+    int left = 0;
+    int width = 0;
+  };
 
   void Form_Load();
   void timPoll_Timer();
@@ -68,15 +86,6 @@ class frmAdvanced : public QDialog {
   void Label5_DblClick();
   void lstDrives_DblClick();
 
-  /// Stops the drive list refresh however the window closes.
-  void done(int result) override;
-
- protected:
-  // No button is the default or the cancel button: Enter and Escape do nothing.
-  void keyPressEvent(QKeyEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
   void lay_out();
   void connect_events();
   void refresh_drive_list();

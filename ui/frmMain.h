@@ -68,6 +68,16 @@ class frmMain : public QWidget, private modGeneral::EngineEvents, private frmMai
   /// the tray, or stays shown after start-up.
   void show_main_window();
 
+ protected:
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // The controls and the context are the window's own business; the tests
+  // look at them.
+  friend struct testing::MainWindowRig;
+
   void cmdAction_Click();
   void timTimer_Timer();
   void txtInterval_LostFocus();
@@ -82,18 +92,6 @@ class frmMain : public QWidget, private modGeneral::EngineEvents, private frmMai
   void mPopRun_Click();
   void mPopNotify_Click();
   void mPopExit_Click();
-
-  modGeneral::Context& context() { return *context_; }
-  const modGeneral::PollClock& poll_clock() const { return poll_clock_; }
-
- protected:
-  void changeEvent(QEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  // The controls are the window's own business; the tests look at them.
-  friend struct testing::MainWindowRig;
 
   void lay_out();
   void connect_events();

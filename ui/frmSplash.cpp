@@ -21,17 +21,24 @@ QLabel* centred_label(QWidget* parent, const QString& text, qreal points) {
   return label;
 }
 
+// The labels stand in the client area, which must be there first.
+frmSplashControls controls_of(QDialog* splash) {
+  auto* client = new QWidget(splash);
+  return {
+      .client = client,
+      .Image1 = new QLabel(client),
+      .Label1 = centred_label(client, QStringLiteral("Kestrun"), 14.25),
+      .lblVersion = centred_label(client, QString(), 8.25),
+      .Label2 = centred_label(client, QStringLiteral("Your drives, your commands."), 8.25),
+      .Label3 = centred_label(client, QStringLiteral("Made by the Kestrun developers"), 8.25),
+      .timTimer1 = new QTimer(splash),
+  };
+}
+
 }  // namespace
 
 frmSplash::frmSplash(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint),
-      client(new QWidget(this)),
-      Image1(new QLabel(client)),
-      Label1(centred_label(client, QStringLiteral("Kestrun"), 14.25)),
-      lblVersion(centred_label(client, QString(), 8.25)),
-      Label2(centred_label(client, QStringLiteral("Your drives, your commands."), 8.25)),
-      Label3(centred_label(client, QStringLiteral("Made by the Kestrun developers"), 8.25)),
-      timTimer1(new QTimer(this)) {
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), frmSplashControls(controls_of(this)) {
   setObjectName(QStringLiteral("frmSplash"));
   QPalette white = palette();
   white.setColor(QPalette::Window, Qt::white);

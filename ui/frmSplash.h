@@ -7,16 +7,14 @@
 class QLabel;
 class QTimer;
 
+namespace kestrun::testing {
+struct SplashRig;
+}
+
 namespace kestrun::ui {
 
-/// Shown modally by the main window; closes itself when timTimer1 first
-/// ticks, and neither clicks nor keys nor a close request cut it short.
-class frmSplash : public QDialog {
-  Q_OBJECT
-
- public:
-  explicit frmSplash(QWidget* owner);
-
+/// The splash's controls, as the layout names them.
+struct frmSplashControls {
   QWidget* const client;  // the client area, inside the one-pixel border
   QLabel* const Image1;
   QLabel* const Label1;
@@ -24,8 +22,15 @@ class frmSplash : public QDialog {
   QLabel* const Label2;
   QLabel* const Label3;
   QTimer* const timTimer1;
+};
 
-  void timTimer1_Timer();
+/// Shown modally by the main window; closes itself when timTimer1 first
+/// ticks, and neither clicks nor keys nor a close request cut it short.
+class frmSplash : public QDialog, private frmSplashControls {
+  Q_OBJECT
+
+ public:
+  explicit frmSplash(QWidget* owner);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -33,7 +38,11 @@ class frmSplash : public QDialog {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // The controls are the window's own business; the tests look at them.
+  friend struct testing::SplashRig;
+
   void Form_Load();
+  void timTimer1_Timer();
 
   bool timer_closed_ = false;
 };

@@ -38,12 +38,12 @@ Character decode(std::string_view text, std::size_t at) {
 }
 
 // Calls `visit(character, pane_position, document_position)` for each
-// character until it returns false.
+// character from `from` on, until it returns false.
 template <typename Visit>
-void walk(std::string_view text, Visit&& visit) {
-  std::size_t pane = 0;
-  int document = 0;
-  for (std::size_t at = 0; at < text.size();) {
+void walk(std::string_view text, const TextBoundary& from, Visit&& visit) {
+  std::size_t pane = from.pane;
+  int document = from.document;
+  for (std::size_t at = from.byte; at < text.size();) {
     const Character character = decode(text, at);
     if (!visit(character, pane, document)) return;
     at += character.bytes;
@@ -55,7 +55,7 @@ void walk(std::string_view text, Visit&& visit) {
 QString document_text(std::string_view text) {
   QString shown;
   shown.reserve(static_cast<qsizetype>(text.size()));
-  walk(text, [&](const Character& c, std::size_t, int) {
+  walk(text, {}, [&](const Character& c, std::size_t, int) {
     const char32_t code_point = c.code_point;
     shown.append(QString::fromUcs4(&code_point, 1));
     if (c.stray_tail) shown.append(QChar(0xFFFD));
@@ -64,21 +64,24 @@ QString document_text(std::string_view text) {
   return shown;
 }
 
-std::size_t pane_length(std::string_view text) {
-  std::size_t length = 0;
-  walk(text, [&](const Character& c, std::size_t, int) {
-    length += c.pane_length;
+TextBoundary end_of(std::string_view text) {
+  TextBoundary end{text.size(), 0, 0};
+  walk(text, {}, [&](const Character& c, std::size_t, int) {
+    end.pane += c.pane_length;
+    end.document += c.document_length;
     return true;
   });
-  return length;
+  return end;
 }
 
 // A pane position between the CR and the LF of a line end falls on the
-// document's line break; one inside nothing falls at the end.
-int document_position(std::string_view text, std::size_t position) {
+// document's line break; one inside nothing falls at the end. The walk starts
+// at `near`, a boundary known to lie before the position, or at the start.
+int document_position(std::string_view text, std::size_t position, TextBoundary near) {
+  if (position < near.pane) near = {};
   int found = -1;
-  int end = 0;
-  walk(text, [&](const Character& c, std::size_t pane, int document) {
+  int end = near.document;
+  walk(text, near, [&](const Character& c, std::size_t pane, int document) {
     end = document + c.document_length;
     if (position < pane + c.pane_length) {
       found = document;
@@ -89,19 +92,27 @@ int document_position(std::string_view text, std::size_t position) {
   return found >= 0 ? found : end;
 }
 
-std::size_t pane_position(std::string_view text, int position) {
-  std::size_t found = 0;
-  bool inside = false;
-  walk(text, [&](const Character& c, std::size_t pane, int document) {
-    found = pane + c.pane_length;
+std::size_t pane_position(std::string_view text, int position, TextBoundary near) {
+  if (position < near.document) near = {};
+  std::size_t found = near.pane;
+  walk(text, near, [&](const Character& c, std::size_t pane, int document) {
     if (position < document + c.document_length) {
       found = pane;
-      inside = true;
       return false;
     }
+    found = pane + c.pane_length;
     return true;
   });
-  return inside ? found : pane_length(text);
+  return found;
+}
+
+// Whether `addition` changes how the last character of `text` reads: an LF
+// after a CR makes one line end of two, and continuation bytes join the
+// character before them.
+bool joins_last_character(std::string_view text, std::string_view addition) {
+  if (addition.empty()) return false;
+  const bool continuation = (static_cast<unsigned char>(addition.front()) & 0xC0) == 0x80;
+  return continuation || (text.back() == '\r' && addition.front() == '\n');
 }
 
 }  // namespace
@@ -113,31 +124,72 @@ RichTextPane::RichTextPane(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void RichTextPane::set_text(const std::string& text) {
-  // An append should not throw the reader back to the top of a long log.
-  const bool append =
+  // A text that continues the old one keeps the reader's place, as an append does.
+  const bool continues =
       !text_.empty() && text.size() >= text_.size() && text.compare(0, text_.size(), text_) == 0;
+  if (continues) {
+    append_text(std::string_view(text).substr(text_.size()));
+  } else {
+    replace_document(text);
+  }
+}
+
+void RichTextPane::append_text(std::string_view addition) {
+  if (text_.empty()) {
+    replace_document(std::string(addition));
+    return;
+  }
+  // An addition should not throw the reader back to the top of a long log.
   QScrollBar* bar = verticalScrollBar();
   QTextCursor end(document());
   end.movePosition(QTextCursor::End);
   const bool end_in_view = viewport()->rect().intersects(cursorRect(end));
   const int scrolled = bar->value();
 
-  text_ = text;
-  length_ = pane_length(text_);
+  if (joins_last_character(text_, addition)) {
+    replace_document(text_ + std::string(addition));
+  } else {
+    // The log's end is brought into view after each line: walks to it start
+    // here rather than at the top of the log.
+    last_addition_ = end_;
+    const TextBoundary added = end_of(addition);
+    end_ = {end_.byte + added.byte, end_.pane + added.pane, end_.document + added.document};
+    text_.append(addition);
+    setting_text_ = true;
+    // What the program writes is not the user's to undo, as with a whole text.
+    const bool undo = document()->isUndoRedoEnabled();
+    document()->setUndoRedoEnabled(false);
+    end.insertText(document_text(addition));
+    document()->setUndoRedoEnabled(undo);
+    // Setting a whole text leaves the caret at the top with nothing selected:
+    // so does an addition, rather than stretch a selection over it.
+    setTextCursor(QTextCursor(document()));
+    setting_text_ = false;
+  }
+  bar->setValue(end_in_view ? bar->maximum() : scrolled);
+}
+
+void RichTextPane::replace_document(const std::string& text) {
+  adopt(text);
   setting_text_ = true;
   setPlainText(document_text(text_));
   setting_text_ = false;
-  if (append) bar->setValue(end_in_view ? bar->maximum() : scrolled);
+}
+
+void RichTextPane::adopt(std::string text) {
+  text_ = std::move(text);
+  end_ = end_of(text_);
+  last_addition_ = {};
 }
 
 std::size_t RichTextPane::selection_start() const {
-  return pane_position(text_, textCursor().selectionStart());
+  return pane_position(text_, textCursor().selectionStart(), last_addition_);
 }
 
 void RichTextPane::set_selection_start(std::size_t position) {
   caret_ = position;
   QTextCursor cursor = textCursor();
-  cursor.setPosition(document_position(text_, position));
+  cursor.setPosition(document_position(text_, position, last_addition_));
   setTextCursor(cursor);
   ensureCursorVisible();
 }
@@ -147,10 +199,12 @@ void RichTextPane::set_selection_length(std::size_t length) {
   const int anchor = cursor.selectionStart();
   // A caret set between a CR and its LF sits on the line break in the
   // document; the selection still starts from where it was set.
-  const std::size_t start =
-      document_position(text_, caret_) == anchor ? caret_ : pane_position(text_, anchor);
+  const std::size_t start = document_position(text_, caret_, last_addition_) == anchor
+                                ? caret_
+                                : pane_position(text_, anchor, last_addition_);
   cursor.setPosition(anchor);
-  cursor.setPosition(document_position(text_, start + length), QTextCursor::KeepAnchor);
+  cursor.setPosition(document_position(text_, start + length, last_addition_),
+                     QTextCursor::KeepAnchor);
   setTextCursor(cursor);
 }
 
@@ -180,8 +234,7 @@ void RichTextPane::adopt_typed_text() {
   QString typed = document()->toRawText();
   typed.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
   typed.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
-  text_ = typed.toStdString();
-  length_ = pane_length(text_);
+  adopt(typed.toStdString());
 }
 
 }  // namespace kestrun::ui

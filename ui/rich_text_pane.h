@@ -4,10 +4,20 @@
 
 #include <QPlainTextEdit>
 #include <string>
+#include <string_view>
 
 #include "engine/text_pane.h"
 
 namespace kestrun::ui {
+
+/// A place between two characters of a pane's text: how many bytes, pane
+/// characters and document units (UTF-16, a line break counting 1) lie
+/// before it.
+struct TextBoundary {
+  std::size_t byte = 0;
+  std::size_t pane = 0;
+  int document = 0;
+};
 
 /// A QPlainTextEdit that keeps the engine's view of its text: the exact CR LF
 /// text last set or typed, with positions counted in characters of that text
@@ -21,7 +31,8 @@ class RichTextPane : public QPlainTextEdit, public modGeneral::TextPane {
 
   std::string text() const override { return text_; }
   void set_text(const std::string& text) override;
-  std::size_t length() const override { return length_; }
+  void append_text(std::string_view addition) override;
+  std::size_t length() const override { return end_.pane; }
   std::size_t selection_start() const override;
   void set_selection_start(std::size_t position) override;
   void set_selection_length(std::size_t length) override;
@@ -35,11 +46,14 @@ class RichTextPane : public QPlainTextEdit, public modGeneral::TextPane {
   void inputMethodEvent(QInputMethodEvent* event) override;
 
  private:
+  void replace_document(const std::string& text);
+  void adopt(std::string text);
   void adopt_typed_text();
 
   std::string text_;
-  std::size_t length_ = 0;
-  std::size_t caret_ = 0;  // as last set, which may fall inside a CR LF
+  TextBoundary end_;
+  TextBoundary last_addition_;  // where the last append began, or the start
+  std::size_t caret_ = 0;       // as last set, which may fall inside a CR LF
   bool setting_text_ = false;
   bool discard_keys_ = false;
 };

@@ -114,6 +114,13 @@ TEST_F(CommandLine, ValidatesCrLfInputAndTheStoredScriptAsTheyAre) {
   EXPECT_TRUE(world.launcher.launched.empty());
 }
 
+// The editor shows the report's TABs as they are; the terminal can too.
+TEST_F(CommandLine, TheReportKeepsATabAndEscapesOtherControls) {
+  EXPECT_EQ(run({"--validate", "-"}, crlf_lines({"label:MY\tPEN\x1b[2J", "exec:b\tc"})), 0);
+  EXPECT_NE(out.text().find("  label=MY\tPEN\\x1b[2J\n  execute=b\tc\n"), std::string::npos)
+      << out.text();
+}
+
 TEST_F(CommandLine, AnEmptyScriptIsValidAndPrintsNothing) {
   EXPECT_EQ(run({"--validate", QString::fromStdString(write_file("empty.txt", ""))}), 0);
   EXPECT_EQ(out.text(), "");

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -124,10 +125,11 @@ int main(int argc, char* argv[]) {
   obey_standard_input(window, launcher);
   window.Form_Load();
   if (screenshots) {
-    window.timTimer_Timer();
+    // A tick of the window's own clock, so the countdown shows.
+    QMetaObject::invokeMethod(window.findChild<QTimer*>(QStringLiteral("timTimer")), "timeout");
     QTimer::singleShot(1500, &window, [&window] {
       say("editor: opening");
-      window.cmdRegEx_Click();
+      window.findChild<QPushButton*>(QStringLiteral("cmdRegEx"))->click();
     });
   }
   const int status = QApplication::exec();

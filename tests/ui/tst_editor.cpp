@@ -31,6 +31,8 @@ char* toString(const std::string& text) {
 }  // namespace QTest
 
 using kestrun::testing::crlf_lines;
+using kestrun::testing::EditorRig;
+using kestrun::testing::fire;
 using kestrun::testing::MainWindowRig;
 using kestrun::testing::when_modal_shown;
 using kestrun::ui::frmAdvanced;
@@ -42,17 +44,12 @@ const std::string kSampleScript = kestrun::testing::sample_script();
 
 const std::string kPenExample = "label:My USB Pen Drive";
 
-QStringList rows(const frmAdvanced& editor) {
+QStringList rows(const EditorRig& editor) {
+  const QListWidget* list = editor.controls.lstDrives;
   QStringList shown;
-  for (int row = 0; row < editor.lstDrives->count(); ++row) {
-    shown << editor.lstDrives->item(row)->text();
-  }
+  for (int row = 0; row < list->count(); ++row) shown << list->item(row)->text();
   return shown;
 }
-
-// Fires the timer itself, so the handler is reached the way the event loop
-// reaches it, without waiting five seconds.
-void fire(QTimer* timer) { QVERIFY(QMetaObject::invokeMethod(timer, "timeout")); }
 
 // Puts the caret where a user would, in the document's own positions (a line
 // break counts one there); `anchor` other than -1 selects from it.
@@ -69,22 +66,23 @@ void double_click(QWidget* widget, QPoint at = {}) {
   QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
 }
 
-void double_click_row(frmAdvanced& editor, int row) {
-  QListWidgetItem* item = editor.lstDrives->item(row);
-  double_click(editor.lstDrives->viewport(), editor.lstDrives->visualItemRect(item).center());
+void double_click_row(const EditorRig& editor, int row) {
+  const QListWidget* list = editor.controls.lstDrives;
+  double_click(list->viewport(), list->visualItemRect(list->item(row)).center());
 }
 
 int pixel_width(int twips) { return kestrun::ui::pixels(twips); }
 
 // The rows' tooltips as the pointer finds them, as plain text; with `entries`
 // false, without the line about the script's entries.
-QStringList tips(frmAdvanced& editor, bool entries = true) {
+QStringList tips(const EditorRig& editor, bool entries = true) {
+  const QListWidget* list = editor.controls.lstDrives;
   QStringList shown;
-  for (int row = 0; row < editor.lstDrives->count(); ++row) {
-    QListWidgetItem* item = editor.lstDrives->item(row);
-    const QPoint at = editor.lstDrives->visualItemRect(item).center();
-    QHelpEvent hover(QEvent::ToolTip, at, editor.lstDrives->viewport()->mapToGlobal(at));
-    QApplication::sendEvent(editor.lstDrives->viewport(), &hover);
+  for (int row = 0; row < list->count(); ++row) {
+    QListWidgetItem* item = list->item(row);
+    const QPoint at = list->visualItemRect(item).center();
+    QHelpEvent hover(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &hover);
     QTextDocument tip;
     tip.setHtml(item->toolTip());
     const QStringList lines = tip.toPlainText().split(QChar::LineSeparator);
@@ -140,22 +138,23 @@ class TestEditor : public QObject {
     rig.machine.plug("F:\\", "");            // no label: no row
     rig.machine.plug("G:\\", std::nullopt);  // no medium: no row
     rig.machine.plug("H:\\", "DVD", modGeneral::kDriveCdrom);
-    frmAdvanced editor(rig.window->context(), rig.desktop);
+    EditorRig editor(rig);
+    const auto& e = editor.controls;
 
-    QCOMPARE(editor.txtAdvanced->text(), "");
+    QCOMPARE(e.txtAdvanced->text(), "");
     QCOMPARE(rows(editor), QStringList({"System (C:\\)", "PEN (E:\\)", "DVD (H:\\)"}));
     QVERIFY(rig.machine.listings > 0);
-    QCOMPARE(editor.txtAdvanced_span().width, 10815);
-    QVERIFY(editor.txtLog->isHidden() && editor.cmdValidationLog->isHidden());
-    QVERIFY(editor.timPoll->isActive());
-    QCOMPARE(editor.timPoll->interval(), 5000);
+    QCOMPARE(editor.advanced_width(), 10815);
+    QVERIFY(e.txtLog->isHidden() && e.cmdValidationLog->isHidden());
+    QVERIFY(e.timPoll->isActive());
+    QCOMPARE(e.timPoll->interval(), 5000);
     QVERIFY2(!QFile::exists(rig.settings_path), "opening must write nothing");
 
     // Every opening fills the list, although no root came or went.
     rig.store(kAdvanced, kSampleScript);
     const int reads = rig.machine.label_reads;
-    frmAdvanced again(rig.window->context(), rig.desktop);
-    QCOMPARE(again.txtAdvanced->text(), kSampleScript);
+    EditorRig again(rig);
+    QCOMPARE(again.controls.txtAdvanced->text(), kSampleScript);
     QCOMPARE(rows(again), rows(editor));
     QVERIFY(rig.machine.label_reads > reads);
   }
@@ -163,29 +162,30 @@ class TestEditor : public QObject {
   void theListIsRefilledOnlyWhenTheDriveRootsChange() {
     MainWindowRig rig;
     rig.machine.plug("E:\\", "PEN");
-    frmAdvanced editor(rig.window->context(), rig.desktop);
-    editor.lstDrives->setCurrentRow(0);
+    EditorRig editor(rig);
+    const auto& e = editor.controls;
+    e.lstDrives->setCurrentRow(0);
     const int reads = rig.machine.label_reads;
     const int listings = rig.machine.listings;
 
-    fire(editor.timPoll);
+    fire(e.timPoll);
     QVERIFY(rig.machine.listings > listings);
     QCOMPARE(rig.machine.label_reads, reads);
-    QVERIFY(editor.lstDrives->item(0)->isSelected());
+    QVERIFY(e.lstDrives->item(0)->isSelected());
 
     // A new medium in a root that stays is not noticed.
     rig.machine.relabel("E:\\", "OTHER");
-    fire(editor.timPoll);
+    fire(e.timPoll);
     QCOMPARE(rows(editor), QStringList{"PEN (E:\\)"});
     QCOMPARE(rig.machine.label_reads, reads);
 
     rig.machine.plug("F:\\", "PHOTOS");
-    fire(editor.timPoll);
+    fire(e.timPoll);
     QCOMPARE(rows(editor), QStringList({"OTHER (E:\\)", "PHOTOS (F:\\)"}));
-    QVERIFY(editor.lstDrives->selectedItems().isEmpty());
+    QVERIFY(e.lstDrives->selectedItems().isEmpty());
 
     rig.machine.fail_listing(true);
-    fire(editor.timPoll);
+    fire(e.timPoll);
     QCOMPARE(rows(editor), QStringList());
   }
 
@@ -196,15 +196,16 @@ class TestEditor : public QObject {
     rig.machine.plug("G:\\", "LETTERS");
     rig.machine.set_location("E:\\", "/media/me/PEN", "/dev/sdb1");
     rig.machine.set_location("F:\\", "/media/me/<b>PEN</b>", "/dev/sdc1");
-    frmAdvanced editor(rig.window->context(), rig.desktop);
+    EditorRig editor(rig);
+    const auto& e = editor.controls;
 
     QCOMPARE(rows(editor), QStringList({"PEN (E:\\)", "PEN (F:\\)", "LETTERS (G:\\)"}));
-    const QString first = editor.lstDrives->item(0)->toolTip();
+    const QString first = e.lstDrives->item(0)->toolTip();
     QVERIFY2(first.contains("/media/me/PEN") && first.contains("/dev/sdb1"), qPrintable(first));
-    const QString second = editor.lstDrives->item(1)->toolTip();
+    const QString second = e.lstDrives->item(1)->toolTip();
     QVERIFY2(second.contains("/media/me/&lt;b&gt;PEN&lt;/b&gt;"), qPrintable(second));
     // Where the root is all there is to say, there is no tooltip.
-    QCOMPARE(editor.lstDrives->item(2)->toolTip(), "");
+    QCOMPARE(e.lstDrives->item(2)->toolTip(), "");
   }
 
   void aRowsTooltipSaysWhichEntriesOfTheTextActOnTheDrive() {
@@ -215,14 +216,13 @@ class TestEditor : public QObject {
     rig.machine.plug("G:\\", "DVD", modGeneral::kDriveCdrom);
     rig.machine.plug("H:\\", "CAM");
     rig.store(kAdvanced, "stored");
-    frmAdvanced editor(rig.window->context(), rig.desktop);
-    editor.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    EditorRig editor(rig);
+    const auto& e = editor.controls;
+    QVERIFY(editor.show());
     const int reads = rig.machine.label_reads;
 
-    editor.txtAdvanced->set_text(
-        crlf_lines({"ignore:h:\\", "label:PEN", "exec:a", "label:CAM", "exec:b", "label:(any)",
-                    "exec:c", "label:PEN", "exec:d"}));
+    e.txtAdvanced->set_text(crlf_lines({"ignore:h:\\", "label:PEN", "exec:a", "label:CAM", "exec:b",
+                                        "label:(any)", "exec:c", "label:PEN", "exec:d"}));
     QCOMPARE(tips(editor), QStringList({
                                "Entry 3 '(any)' acts on this drive.",
                                "Entries 1 'PEN', 4 'PEN' act on this drive.",
@@ -234,7 +234,7 @@ class TestEditor : public QObject {
                            }));
 
     // An entry without a command stops the walk: nothing after it acts.
-    editor.txtAdvanced->set_text(crlf_lines({"label:CAM", "label:PEN", "exec:a"}));
+    e.txtAdvanced->set_text(crlf_lines({"label:CAM", "label:PEN", "exec:a"}));
     QCOMPARE(tips(editor).at(1), "No entry acts on this drive.");
     QCOMPARE(rig.machine.label_reads, reads);  // labels are read at refills only
     QVERIFY(rig.launcher.launched.empty());
@@ -246,11 +246,11 @@ class TestEditor : public QObject {
     rig.machine.plug("E:\\", hidden);
     rig.machine.plug("F:\\", "two\nlines\x1b[2J");
     rig.machine.plug("G:\\", " MY  PEN ");
-    frmAdvanced editor(rig.window->context(), rig.desktop);
-    editor.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    editor.txtAdvanced->set_text("label:\r\nexec:b");
-    place_caret(editor.txtAdvanced, 6);
+    EditorRig editor(rig);
+    const auto& e = editor.controls;
+    QVERIFY(editor.show());
+    e.txtAdvanced->set_text("label:\r\nexec:b");
+    place_caret(e.txtAdvanced, 6);
 
     QCOMPARE(rows(editor).at(1), "two\\nlines\\x1b[2J (F:\\)");
     QVERIFY2(
@@ -265,7 +265,7 @@ class TestEditor : public QObject {
 
     double_click_row(editor, 0);
     double_click_row(editor, 1);
-    QCOMPARE(editor.txtAdvanced->text(), "label:\r\nexec:b");
+    QCOMPARE(e.txtAdvanced->text(), "label:\r\nexec:b");
     QCOMPARE(rig.desktop.messages.size(), 2u);
     QCOMPARE(rig.desktop.messages[0].text,
              "The label of E:\\ was not pasted: it holds the key 'exec:'.\n"
@@ -275,51 +275,51 @@ class TestEditor : public QObject {
         "it holds a line break and the control character \\x1b."));
 
     double_click_row(editor, 2);
-    QCOMPARE(editor.txtAdvanced->text(), "label: MY  PEN \r\nexec:b");
+    QCOMPARE(e.txtAdvanced->text(), "label: MY  PEN \r\nexec:b");
   }
 
   void validateShowsTheReportBesideTheTextRoundAfterRound() {
     MainWindowRig rig;
     rig.store(kAdvanced, "label:STORED\r\nexec:x\r\n");
-    frmAdvanced editor(rig.window->context(), rig.desktop);
-    editor.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    editor.txtAdvanced->set_text(kSampleScript);  // unsaved
+    EditorRig editor(rig);
+    const auto& e = editor.controls;
+    QVERIFY(editor.show());
+    e.txtAdvanced->set_text(kSampleScript);  // unsaved
     const int listings = rig.machine.listings;
 
     for (int round = 0; round < 2; ++round) {
       for (int press = 0; press <= round; ++press) {
-        QTest::mouseClick(editor.chkValidate, Qt::LeftButton);
+        QTest::mouseClick(e.chkValidate, Qt::LeftButton);
       }
-      QCOMPARE(editor.txtAdvanced_span().width, 5610);
-      QCOMPARE(editor.txtAdvanced->width(), pixel_width(5610));
-      QVERIFY(editor.txtLog->isVisible() && editor.cmdValidationLog->isVisible());
+      QCOMPARE(editor.advanced_width(), 5610);
+      QCOMPARE(e.txtAdvanced->width(), pixel_width(5610));
+      QVERIFY(e.txtLog->isVisible() && e.cmdValidationLog->isVisible());
 
-      QTest::mouseClick(editor.cmdValidationLog, Qt::LeftButton);
-      QCOMPARE(editor.txtAdvanced_span().width, 10845);
-      QCOMPARE(editor.txtAdvanced->width(), pixel_width(10845));
-      QVERIFY(!editor.txtLog->isVisible() && !editor.cmdValidationLog->isVisible());
+      QTest::mouseClick(e.cmdValidationLog, Qt::LeftButton);
+      QCOMPARE(editor.advanced_width(), 10845);
+      QCOMPARE(e.txtAdvanced->width(), pixel_width(10845));
+      QVERIFY(!e.txtLog->isVisible() && !e.cmdValidationLog->isVisible());
     }
 
-    QCOMPARE(editor.txtLog->text(), crlf_lines({
-                                        "Starting validation...",
-                                        "",
-                                        "Ignoring drives: d:\\,e:\\,g:\\",
-                                        "",
-                                        "Processing first entry...",
-                                        "  label=My USB Pen Drive",
-                                        "  execute=wscript \"c:\\something\\whatever.vbs\" \"%1\"",
-                                        "Entry seems okay",
-                                        "",
-                                        "Processing first entry...",
-                                        "  label=Second Pen Drive",
-                                        "  execute=wscript \"c:\\someother\\script.vbs\" \"%1\"",
-                                        "  menu run=wscript \"c:\\OPTIONALscript.vbs\" \"%3\"",
-                                        "Entry seems okay",
-                                        "",
-                                        "Validation complete",
-                                        "",
-                                    }));
+    QCOMPARE(e.txtLog->text(), crlf_lines({
+                                   "Starting validation...",
+                                   "",
+                                   "Ignoring drives: d:\\,e:\\,g:\\",
+                                   "",
+                                   "Processing first entry...",
+                                   "  label=My USB Pen Drive",
+                                   "  execute=wscript \"c:\\something\\whatever.vbs\" \"%1\"",
+                                   "Entry seems okay",
+                                   "",
+                                   "Processing first entry...",
+                                   "  label=Second Pen Drive",
+                                   "  execute=wscript \"c:\\someother\\script.vbs\" \"%1\"",
+                                   "  menu run=wscript \"c:\\OPTIONALscript.vbs\" \"%3\"",
+                                   "Entry seems okay",
+                                   "",
+                                   "Validation complete",
+                                   "",
+                               }));
     QCOMPARE(rig.log(), "");
     QCOMPARE(rig.stored(kAdvanced), "label:STORED\r\nexec:x\r\n");
     QCOMPARE(rig.machine.listings, listings);  // validation lists no drives
@@ -327,14 +327,15 @@ class TestEditor : public QObject {
 
   void theLogTakesItsPlaceInTheTabOrderWhileShown() {
     MainWindowRig rig;
-    frmAdvanced editor(rig.window->context(), rig.desktop);
-    editor.show();
-    QVERIFY(QTest::qWaitForWindowActive(&editor));
-    editor.chkValidate_Click();  // an empty text: an empty report, shown all the same
-    QVERIFY(editor.txtLog->isVisible());
-    QCOMPARE(editor.txtLog->text(), "");
+    EditorRig editor(rig);
+    const auto& e = editor.controls;
+    editor.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&editor.window));
+    e.chkValidate->click();  // an empty text: an empty report, shown all the same
+    QVERIFY(e.txtLog->isVisible());
+    QCOMPARE(e.txtLog->text(), "");
 
-    editor.txtAdvanced->setFocus();
+    e.txtAdvanced->setFocus();
     QStringList walk{QApplication::focusWidget()->objectName()};
     for (int step = 0; step < 7; ++step) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -346,15 +347,16 @@ class TestEditor : public QObject {
 
   void aBadEntryIsReportedAndReachesTheMainWindowsLog() {
     MainWindowRig rig;
-    frmAdvanced editor(rig.window->context(), rig.desktop);
-    editor.txtAdvanced->set_text(
+    EditorRig editor(rig);
+    const auto& e = editor.controls;
+    e.txtAdvanced->set_text(
         crlf_lines({"ignore:d:\\,e:\\,g:\\", "label:My USB Pen Drive", "label:Second Pen Drive",
                     "exec:wscript \"c:\\someother\\script.vbs\" \"%1\""}));
-    editor.chkValidate_Click();
-    editor.chkValidate_Click();
+    e.chkValidate->click();
+    e.chkValidate->click();
 
     const std::string error = "'exec' doesn't exist for one of your entries";
-    QCOMPARE(editor.txtLog->text(),
+    QCOMPARE(e.txtLog->text(),
              crlf_lines({"Starting validation...", "", "Ignoring drives: d:\\,e:\\,g:\\", "",
                          "Processing first entry...", "  label=My USB Pen Drive",
                          "  execute=wscript \"c:\\someother\\script.vbs\" \"%1\"", error}));
@@ -397,33 +399,33 @@ class TestEditor : public QObject {
     QFETCH(std::string, expected);
 
     MainWindowRig rig;
-    frmAdvanced editor(rig.window->context(), rig.desktop);
-    editor.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    editor.txtAdvanced->set_text(text);
-    place_caret(editor.txtAdvanced, caret, anchor);
-    const std::size_t before = editor.txtAdvanced->selection_start();
+    EditorRig editor(rig);
+    const auto& e = editor.controls;
+    QVERIFY(editor.show());
+    e.txtAdvanced->set_text(text);
+    place_caret(e.txtAdvanced, caret, anchor);
+    const std::size_t before = e.txtAdvanced->selection_start();
 
-    double_click(editor.Label1);
-    QCOMPARE(editor.txtAdvanced->text(), expected);
-    QCOMPARE(editor.txtAdvanced->selection_start(), before + kPenExample.size());
+    double_click(e.Label1);
+    QCOMPARE(e.txtAdvanced->text(), expected);
+    QCOMPARE(e.txtAdvanced->selection_start(), before + kPenExample.size());
   }
 
   void eachExampleLineInsertsItsOwnCaptionAndTheOtherTwoNothing() {
     MainWindowRig rig;
-    frmAdvanced editor(rig.window->context(), rig.desktop);
-    editor.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    for (QLabel* example : {editor.Label9, editor.Label7}) {
+    EditorRig editor(rig);
+    const auto& e = editor.controls;
+    QVERIFY(editor.show());
+    for (QLabel* example : {e.Label9, e.Label7}) {
       double_click(example);
     }
-    QCOMPARE(editor.txtAdvanced->text(), "");
+    QCOMPARE(e.txtAdvanced->text(), "");
 
     // Each goes in after the one before, where the caret was left.
-    for (QLabel* example : {editor.Label6, editor.Label3, editor.Label5}) {
+    for (QLabel* example : {e.Label6, e.Label3, e.Label5}) {
       double_click(example);
     }
-    QCOMPARE(editor.txtAdvanced->text(),
+    QCOMPARE(e.txtAdvanced->text(),
              "label:Second Pen Drive"
              "exec:wscript \"c:\\something\\whatever.vbs\" \"%1\""
              "exec:wscript \"c:\\someother\\script.vbs\" \"%1\"");
@@ -435,25 +437,23 @@ class TestEditor : public QObject {
     rig.machine.plug("F:\\",
                      " Stick n\xC2\xB0"
                      "2 ");  // the spaces belong to the label
-    frmAdvanced editor(rig.window->context(), rig.desktop);
-    editor.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    editor.txtAdvanced->set_text("label:\r\nexec:b");
-    place_caret(editor.txtAdvanced, 6);
+    EditorRig editor(rig);
+    const auto& e = editor.controls;
+    QVERIFY(editor.show());
+    e.txtAdvanced->set_text("label:\r\nexec:b");
+    place_caret(e.txtAdvanced, 6);
 
     double_click_row(editor, 0);
-    QCOMPARE(editor.txtAdvanced->text(), "label:PEN\r\nexec:b");
-    place_caret(editor.txtAdvanced, 11, 10);
+    QCOMPARE(e.txtAdvanced->text(), "label:PEN\r\nexec:b");
+    place_caret(e.txtAdvanced, 11, 10);
     double_click_row(editor, 1);
-    QCOMPARE(editor.txtAdvanced->text(),
+    QCOMPARE(e.txtAdvanced->text(),
              "label:PEN\r\n Stick n\xC2\xB0"
              "2 exec:b");
 
-    editor.lstDrives->clearSelection();
-    editor.lstDrives_DblClick();
-    double_click(editor.lstDrives->viewport(),
-                 QPoint(5, editor.lstDrives->viewport()->height() - 3));
-    QCOMPARE(editor.txtAdvanced->text(),
+    e.lstDrives->clearSelection();
+    double_click(e.lstDrives->viewport(), QPoint(5, e.lstDrives->viewport()->height() - 3));
+    QCOMPARE(e.txtAdvanced->text(),
              "label:PEN\r\n Stick n\xC2\xB0"
              "2 exec:b");
   }
@@ -474,7 +474,6 @@ class TestEditor : public QObject {
     rig.store(kAdvanced, "label:OLD\r\nexec:old\r\n");
     rig.machine.plug("E:\\", "PEN");
     rig.load();
-    auto& w = *rig.window;
     auto& c = rig.controls;
     const std::string typed = "label:PEN\r\nexec:backup %1";
     bool seen = false;
@@ -483,24 +482,26 @@ class TestEditor : public QObject {
       const auto closer = qScopeGuard([modal] { modal->close(); });
       auto* editor = qobject_cast<frmAdvanced*>(modal);
       QVERIFY(editor != nullptr);
-      editor->txtAdvanced->setFocus();
-      editor->txtAdvanced->selectAll();
-      QTest::keyClicks(editor->txtAdvanced, "label:");
-      double_click_row(*editor, 0);
-      editor->txtAdvanced->moveCursor(QTextCursor::End);
-      QTest::keyClick(editor->txtAdvanced, Qt::Key_Return);
-      QTest::keyClick(editor->txtAdvanced, Qt::Key_Escape);
-      QTest::keyClicks(editor->txtAdvanced, "exec:backup %1");
-      QCOMPARE(editor->txtAdvanced->text(), typed);
+      const EditorRig opened(*editor);
+      const auto& open = opened.controls;
+      open.txtAdvanced->setFocus();
+      open.txtAdvanced->selectAll();
+      QTest::keyClicks(open.txtAdvanced, "label:");
+      double_click_row(opened, 0);
+      open.txtAdvanced->moveCursor(QTextCursor::End);
+      QTest::keyClick(open.txtAdvanced, Qt::Key_Return);
+      QTest::keyClick(open.txtAdvanced, Qt::Key_Escape);
+      QTest::keyClicks(open.txtAdvanced, "exec:backup %1");
+      QCOMPARE(open.txtAdvanced->text(), typed);
       QVERIFY(editor->isVisible());
-      QVERIFY(editor->timPoll->isActive());
+      QVERIFY(open.timPoll->isActive());
       seen = true;
-      if (way == "Save") QTest::mouseClick(editor->cmdSave, Qt::LeftButton);
-      if (way == "Discard") QTest::mouseClick(editor->cmdCancel, Qt::LeftButton);
+      if (way == "Save") QTest::mouseClick(open.cmdSave, Qt::LeftButton);
+      if (way == "Discard") QTest::mouseClick(open.cmdCancel, Qt::LeftButton);
       if (way == "close box") QVERIFY(editor->close());
-      QVERIFY(!editor->timPoll->isActive());
+      QVERIFY(!open.timPoll->isActive());
     });
-    w.cmdRegEx_Click();
+    c.cmdRegEx->click();
     QVERIFY(seen);
     QVERIFY(rig.desktop.messages.empty());
     const std::string expected = stored ? typed : "label:OLD\r\nexec:old\r\n";
@@ -508,7 +509,7 @@ class TestEditor : public QObject {
     QCOMPARE(c.txtAdvanced->text(), expected);
 
     // The next pass runs the stored script.
-    w.cmdAction_Click();
+    c.cmdAction->click();
     QCOMPARE(rig.launcher.launched.size(), stored ? 1u : 0u);
     if (stored) QCOMPARE(rig.launcher.launched.front().command, "backup E:\\");
   }
@@ -527,22 +528,24 @@ class TestEditor : public QObject {
       const auto closer = qScopeGuard([modal] { modal->close(); });
       auto* editor = qobject_cast<frmAdvanced*>(modal);
       QVERIFY(editor != nullptr);
-      editor->txtAdvanced->set_text("label:NEW\r\nexec:new\r\n");
+      const EditorRig opened(*editor);
+      const auto& open = opened.controls;
+      open.txtAdvanced->set_text("label:NEW\r\nexec:new\r\n");
       // The main window may have had its own say about the locked store.
       rig.desktop.messages.clear();
-      QTest::mouseClick(editor->cmdSave, Qt::LeftButton);
+      QTest::mouseClick(open.cmdSave, Qt::LeftButton);
       QCOMPARE(rig.desktop.messages.size(), 1u);
       QVERIFY(editor->isVisible());
-      QVERIFY(editor->timPoll->isActive());
-      QCOMPARE(editor->txtAdvanced->text(), "label:NEW\r\nexec:new\r\n");
+      QVERIFY(open.timPoll->isActive());
+      QCOMPARE(open.txtAdvanced->text(), "label:NEW\r\nexec:new\r\n");
       const auto& box = rig.desktop.messages.front();
       QCOMPARE(box.text, "Unable to save the setting 'Advanced': " + folder.reason());
       QCOMPARE(box.title, "Kestrun");
       QVERIFY(box.warning);
       seen = true;
-      QTest::mouseClick(editor->cmdCancel, Qt::LeftButton);
+      QTest::mouseClick(open.cmdCancel, Qt::LeftButton);
     });
-    rig.window->cmdRegEx_Click();
+    rig.controls.cmdRegEx->click();
     QVERIFY(seen);
     QCOMPARE(rig.stored(kAdvanced), "label:OLD\r\n");
     QCOMPARE(rig.controls.txtAdvanced->text(), "label:OLD\r\n");

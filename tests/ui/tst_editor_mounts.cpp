@@ -17,19 +17,19 @@
 namespace {
 
 // The row of the drive labelled `label`, or null.
-QListWidgetItem* row_of(const kestrun::ui::frmAdvanced& editor, const std::string& label) {
-  for (int row = 0; row < editor.lstDrives->count(); ++row) {
-    QListWidgetItem* item = editor.lstDrives->item(row);
+QListWidgetItem* row_of(const QListWidget* list, const std::string& label) {
+  for (int row = 0; row < list->count(); ++row) {
+    QListWidgetItem* item = list->item(row);
     const auto bytes = item->data(kestrun::ui::kRowBytesRole).toByteArray().toStdString();
     if (bytes.size() == label.size() + 6 && bytes.starts_with(label)) return item;
   }
   return nullptr;
 }
 
-void double_click(kestrun::ui::frmAdvanced& editor, QListWidgetItem* item) {
-  const QPoint at = editor.lstDrives->visualItemRect(item).center();
-  QTest::mouseClick(editor.lstDrives->viewport(), Qt::LeftButton, {}, at);
-  QTest::mouseDClick(editor.lstDrives->viewport(), Qt::LeftButton, {}, at);
+void double_click(QListWidget* list, QListWidgetItem* item) {
+  const QPoint at = list->visualItemRect(item).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
 }
 
 }  // namespace
@@ -61,13 +61,14 @@ class TestEditorMounts : public QObject {
     kestrun::testing::FakeDesktop desktop;
     {
       kestrun::ui::frmAdvanced editor(context, desktop);
+      const auto& e = kestrun::testing::EditorRig(editor).controls;
       editor.show();
       QVERIFY(QTest::qWaitForWindowExposed(&editor));
-      QListWidgetItem* row = row_of(editor, hidden);
+      QListWidgetItem* row = row_of(e.lstDrives, hidden);
       QVERIFY(row != nullptr);
       QVERIFY2(row->toolTip().contains("120 spaces"), qPrintable(row->toolTip()));
-      double_click(editor, row);
-      QCOMPARE(editor.txtAdvanced->text(), "");
+      double_click(e.lstDrives, row);
+      QCOMPARE(e.txtAdvanced->text(), "");
       QCOMPARE(desktop.messages.size(), 1u);
       QVERIFY(desktop.messages.back().text.contains("it holds the key 'exec:'"));
     }
@@ -76,13 +77,14 @@ class TestEditorMounts : public QObject {
     const auto relabelled = disk.set_label(broken);
     QVERIFY2(relabelled.empty(), relabelled.c_str());
     kestrun::ui::frmAdvanced editor(context, desktop);
+    const auto& e = kestrun::testing::EditorRig(editor).controls;
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    QListWidgetItem* row = row_of(editor, broken);
+    QListWidgetItem* row = row_of(e.lstDrives, broken);
     QVERIFY(row != nullptr);
     QVERIFY(row->text().startsWith("Photos\\nexec:touch "));
-    double_click(editor, row);
-    QCOMPARE(editor.txtAdvanced->text(), "");
+    double_click(e.lstDrives, row);
+    QCOMPARE(e.txtAdvanced->text(), "");
     QVERIFY(desktop.messages.back().text.contains("a line break and the key 'exec:'"));
     QVERIFY(launcher.launched.empty());
   }

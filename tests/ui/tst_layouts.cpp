@@ -23,7 +23,10 @@
 #include "ui/tray_icon.h"
 #include "ui/web_links.h"
 
+using kestrun::testing::EditorRig;
+using kestrun::testing::fire;
 using kestrun::testing::MainWindowRig;
+using kestrun::testing::SplashRig;
 using kestrun::ui::twips_rect;
 
 namespace {
@@ -142,11 +145,12 @@ class TestLayouts : public QObject {
 
   void everyWindowOpensCentredOnTheScreen() {
     MainWindowRig rig;
-    kestrun::ui::frmAdvanced editor(rig.window->context(), rig.desktop);
+    EditorRig editor(rig);
     kestrun::ui::frmSplash splash(rig.window.get());
     const QPoint middle = QGuiApplication::primaryScreen()->availableGeometry().center();
-    for (const QWidget* window : {static_cast<QWidget*>(rig.window.get()),
-                                  static_cast<QWidget*>(&editor), static_cast<QWidget*>(&splash)}) {
+    for (const QWidget* window :
+         {static_cast<QWidget*>(rig.window.get()), static_cast<QWidget*>(&editor.window),
+          static_cast<QWidget*>(&splash)}) {
       const QPoint off = QRect(window->pos(), window->size()).center() - middle;
       QVERIFY2(off.manhattanLength() <= 1, qPrintable(window->objectName()));
     }
@@ -154,10 +158,11 @@ class TestLayouts : public QObject {
 
   void noCaptionIsCutOff() {
     MainWindowRig rig;
-    kestrun::ui::frmAdvanced editor(rig.window->context(), rig.desktop);
+    EditorRig editor(rig);
     kestrun::ui::frmSplash splash(rig.window.get());
     for (const QWidget* window :
-         {static_cast<QWidget*>(rig.window.get()), static_cast<QWidget*>(&editor), splash.client}) {
+         {static_cast<QWidget*>(rig.window.get()), static_cast<QWidget*>(&editor.window),
+          SplashRig(splash).controls.client}) {
       for (const QWidget* control : window->findChildren<QWidget*>()) {
         const bool captioned = qobject_cast<const QCheckBox*>(control) ||
                                qobject_cast<const QPushButton*>(control) ||
@@ -187,76 +192,77 @@ class TestLayouts : public QObject {
 
   void theEditorMatchesItsTable() {
     MainWindowRig rig;
-    kestrun::ui::frmAdvanced editor(rig.window->context(), rig.desktop);
-    QCOMPARE(editor.windowTitle(), "Edit Detection List...");
-    QCOMPARE(editor.size(), QSize(736, 512));
-    QCOMPARE(editor.minimumSize(), editor.maximumSize());
-    QCOMPARE(editor.windowFlags() & Qt::WindowType_Mask, Qt::Tool);
-    QVERIFY(
-        !(editor.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    EditorRig editor(rig);
+    const auto& e = editor.controls;
+    QCOMPARE(editor.window.windowTitle(), "Edit Detection List...");
+    QCOMPARE(editor.window.size(), QSize(736, 512));
+    QCOMPARE(editor.window.minimumSize(), editor.window.maximumSize());
+    QCOMPARE(editor.window.windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+    QVERIFY(!(editor.window.windowFlags() &
+              (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
 
-    check_places(editor, {{"Label8", 120, 120, 2895, 255},
-                          {"Label11", 120, 480, 10215, 615},
-                          {"Label4", 120, 1200, 855, 255},
-                          {"Label1", 600, 1200, 4695, 255},
-                          {"Label3", 600, 1440, 5175, 255},
-                          {"Label6", 600, 1800, 4695, 255},
-                          {"Label5", 600, 2040, 4695, 255},
-                          {"Label9", 600, 2280, 4695, 255},
-                          {"Label7", 600, 2640, 4695, 255},
-                          {"Label2", 8520, 1200, 2415, 375},
-                          {"lstDrives", 8520, 1680, 2415, 810},
-                          {"txtAdvanced", 120, 3000, 10815, 4095},
-                          {"txtLog", 5760, 3000, 5175, 4095},
-                          {"chkValidate", 120, 7200, 1215, 375},
-                          {"cmdValidationLog", 1440, 7200, 1695, 375},
-                          {"cmdSave", 8520, 7200, 1215, 375},
-                          {"cmdCancel", 9840, 7200, 1095, 375}});
+    check_places(editor.window, {{"Label8", 120, 120, 2895, 255},
+                                 {"Label11", 120, 480, 10215, 615},
+                                 {"Label4", 120, 1200, 855, 255},
+                                 {"Label1", 600, 1200, 4695, 255},
+                                 {"Label3", 600, 1440, 5175, 255},
+                                 {"Label6", 600, 1800, 4695, 255},
+                                 {"Label5", 600, 2040, 4695, 255},
+                                 {"Label9", 600, 2280, 4695, 255},
+                                 {"Label7", 600, 2640, 4695, 255},
+                                 {"Label2", 8520, 1200, 2415, 375},
+                                 {"lstDrives", 8520, 1680, 2415, 810},
+                                 {"txtAdvanced", 120, 3000, 10815, 4095},
+                                 {"txtLog", 5760, 3000, 5175, 4095},
+                                 {"chkValidate", 120, 7200, 1215, 375},
+                                 {"cmdValidationLog", 1440, 7200, 1695, 375},
+                                 {"cmdSave", 8520, 7200, 1215, 375},
+                                 {"cmdCancel", 9840, 7200, 1095, 375}});
 
-    QCOMPARE(editor.Label1->text(), "label:My USB Pen Drive");
-    QCOMPARE(editor.Label3->text(), "exec:wscript \"c:\\something\\whatever.vbs\" \"%1\"");
-    QCOMPARE(editor.Label6->text(), "label:Second Pen Drive");
-    QCOMPARE(editor.Label5->text(), "exec:wscript \"c:\\someother\\script.vbs\" \"%1\"");
-    QCOMPARE(editor.Label9->text(), "menurun:wscript \"c:\\OPTIONALscript.vbs\" \"%3\"");
-    QCOMPARE(editor.Label7->text(), "ignore:d:\\,e:\\,g:\\");
-    QVERIFY(editor.Label11->text().startsWith("Use the syntax below so that when a USB drive"));
-    QVERIFY(editor.Label11->text().endsWith("with the drive letter alone, e.g. 'c'."));
-    QCOMPARE(editor.Label7->toolTip(), "Ignore certain drive letters");
-    QVERIFY(editor.Label9->toolTip().startsWith("When the device is inserted"));
-    check_font(editor.Label8, kVerdana, 9.75);
-    for (const QLabel* example : {editor.Label1, editor.Label3, editor.Label6, editor.Label5,
-                                  editor.Label9, editor.Label7}) {
+    QCOMPARE(e.Label1->text(), "label:My USB Pen Drive");
+    QCOMPARE(e.Label3->text(), "exec:wscript \"c:\\something\\whatever.vbs\" \"%1\"");
+    QCOMPARE(e.Label6->text(), "label:Second Pen Drive");
+    QCOMPARE(e.Label5->text(), "exec:wscript \"c:\\someother\\script.vbs\" \"%1\"");
+    QCOMPARE(e.Label9->text(), "menurun:wscript \"c:\\OPTIONALscript.vbs\" \"%3\"");
+    QCOMPARE(e.Label7->text(), "ignore:d:\\,e:\\,g:\\");
+    QVERIFY(e.Label11->text().startsWith("Use the syntax below so that when a USB drive"));
+    QVERIFY(e.Label11->text().endsWith("with the drive letter alone, e.g. 'c'."));
+    QCOMPARE(e.Label7->toolTip(), "Ignore certain drive letters");
+    QVERIFY(e.Label9->toolTip().startsWith("When the device is inserted"));
+    check_font(e.Label8, kVerdana, 9.75);
+    for (const QLabel* example : {e.Label1, e.Label3, e.Label6, e.Label5, e.Label9, e.Label7}) {
       check_font(example, kCourier, 8.25);
       QCOMPARE(example->palette().color(QPalette::WindowText), kDarkRed);
     }
-    check_font(editor.txtAdvanced, kCourier, 8.25);
-    check_font(editor.txtLog, kVerdana, 8.25);
-    QCOMPARE(editor.chkValidate->text(), "Validate");
-    QCOMPARE(editor.cmdSave->text(), "Save");
-    QCOMPARE(editor.cmdCancel->text(), "Discard");
-    QCOMPARE(editor.cmdValidationLog->text(), "Close Validation Log");
-    QCOMPARE(editor.timPoll->interval(), 5000);
-    QVERIFY(editor.timPoll->isActive());
+    check_font(e.txtAdvanced, kCourier, 8.25);
+    check_font(e.txtLog, kVerdana, 8.25);
+    QCOMPARE(e.chkValidate->text(), "Validate");
+    QCOMPARE(e.cmdSave->text(), "Save");
+    QCOMPARE(e.cmdCancel->text(), "Discard");
+    QCOMPARE(e.cmdValidationLog->text(), "Close Validation Log");
+    QCOMPARE(e.timPoll->interval(), 5000);
+    QVERIFY(e.timPoll->isActive());
 
-    QCOMPARE(tab_walk(editor, editor.txtAdvanced, 5),
+    QCOMPARE(tab_walk(editor.window, e.txtAdvanced, 5),
              QStringList({"txtAdvanced", "cmdSave", "cmdCancel", "chkValidate", "lstDrives",
                           "txtAdvanced"}));
-    QVERIFY(!editor.txtLog->isVisible() && !editor.cmdValidationLog->isVisible());
-    QVERIFY(!editor.txtAdvanced->isReadOnly());
+    QVERIFY(!e.txtLog->isVisible() && !e.cmdValidationLog->isVisible());
+    QVERIFY(!e.txtAdvanced->isReadOnly());
   }
 
   void enterAndEscapeDoNotCloseTheEditor() {
     MainWindowRig rig;
-    kestrun::ui::frmAdvanced editor(rig.window->context(), rig.desktop);
-    editor.show();
-    QVERIFY(QTest::qWaitForWindowActive(&editor));
-    for (QWidget* focus : std::initializer_list<QWidget*>{editor.lstDrives, editor.cmdSave}) {
+    EditorRig editor(rig);
+    const auto& e = editor.controls;
+    editor.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&editor.window));
+    for (QWidget* focus : std::initializer_list<QWidget*>{e.lstDrives, e.cmdSave}) {
       focus->setFocus();
       QTest::keyClick(focus, Qt::Key_Escape);
       QTest::keyClick(focus, Qt::Key_Return);
-      QVERIFY(editor.isVisible());
+      QVERIFY(editor.window.isVisible());
     }
-    for (const QPushButton* button : editor.findChildren<QPushButton*>()) {
+    for (const QPushButton* button : editor.window.findChildren<QPushButton*>()) {
       QVERIFY(!button->isDefault() && !button->autoDefault());
     }
   }
@@ -264,19 +270,20 @@ class TestLayouts : public QObject {
   void theSplashMatchesItsTableAndIgnoresKeysAndClicks() {
     QWidget owner;
     kestrun::ui::frmSplash splash(&owner);
+    const auto& s = SplashRig(splash).controls;
     QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
-    QCOMPARE(splash.client->size(), QSize(259, 380));
+    QCOMPARE(s.client->size(), QSize(259, 380));
     QCOMPARE(splash.size(), QSize(261, 382));
     QCOMPARE(splash.palette().color(QPalette::Window), QColor(Qt::white));
-    check_places(*splash.client, {{"Image1", 0, 120, 3840, 3840},
-                                  {"Label1", 0, 3960, 3735, 375},
-                                  {"lblVersion", 120, 4320, 3615, 255},
-                                  {"Label2", 120, 5040, 3615, 255},
-                                  {"Label3", 120, 5280, 3615, 255}});
-    QCOMPARE(splash.Image1->pixmap().size(), QSize(256, 256));
-    QCOMPARE(splash.Label1->text(), "Kestrun");
-    check_font(splash.Label1, kTrebuchet, 14.25);
-    for (const QLabel* label : {splash.lblVersion, splash.Label2, splash.Label3}) {
+    check_places(*s.client, {{"Image1", 0, 120, 3840, 3840},
+                             {"Label1", 0, 3960, 3735, 375},
+                             {"lblVersion", 120, 4320, 3615, 255},
+                             {"Label2", 120, 5040, 3615, 255},
+                             {"Label3", 120, 5280, 3615, 255}});
+    QCOMPARE(s.Image1->pixmap().size(), QSize(256, 256));
+    QCOMPARE(s.Label1->text(), "Kestrun");
+    check_font(s.Label1, kTrebuchet, 14.25);
+    for (const QLabel* label : {s.lblVersion, s.Label2, s.Label3}) {
       check_font(label, kTrebuchet, 8.25);
       QVERIFY(label->alignment() & Qt::AlignHCenter);
       QVERIFY(!label->text().isEmpty());
@@ -285,12 +292,12 @@ class TestLayouts : public QObject {
     splash.show();
     QVERIFY(QTest::qWaitForWindowExposed(&splash));
     QTest::keyClick(&splash, Qt::Key_Escape);
-    QTest::mouseClick(splash.client, Qt::LeftButton);
+    QTest::mouseClick(s.client, Qt::LeftButton);
     QVERIFY(!splash.close());
     QVERIFY(splash.isVisible());
-    splash.timTimer1_Timer();
+    fire(s.timTimer1);
     QVERIFY(!splash.isVisible());
-    QVERIFY(!splash.timTimer1->isActive());
+    QVERIFY(!s.timTimer1->isActive());
   }
 };
 

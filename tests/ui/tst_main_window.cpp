@@ -21,7 +21,9 @@
 #include "ui/tray_icon.h"
 
 using kestrun::testing::crlf_lines;
+using kestrun::testing::fire;
 using kestrun::testing::MainWindowRig;
+using kestrun::testing::SplashRig;
 using kestrun::testing::when_modal_shown;
 using modGeneral::kAdvanced;
 using modGeneral::kAuto;
@@ -55,9 +57,10 @@ class TestMainWindow : public QObject {
     rig.load([&] {
       auto* splash = rig.window->findChild<kestrun::ui::frmSplash*>();
       QVERIFY(splash && splash->isVisible() && splash->isModal());
-      QCOMPARE(splash->lblVersion->text(), "Version 1.5");
-      QVERIFY(splash->timTimer1->isActive());
-      QCOMPARE(splash->timTimer1->interval(), 2500);
+      const auto& s = SplashRig(*splash).controls;
+      QCOMPARE(s.lblVersion->text(), "Version 1.5");
+      QVERIFY(s.timTimer1->isActive());
+      QCOMPARE(s.timTimer1->interval(), 2500);
       QVERIFY(!rig.window->isVisible());
       QCOMPARE(rig.window->windowTitle(), "Kestrun");
       QCOMPARE(rig.controls.txtInterval->text(), "60");
@@ -125,13 +128,12 @@ class TestMainWindow : public QObject {
     rig.store(kAdvanced, kPenScript);
     rig.machine.plug("E:\\", "PEN");
     rig.load();
-    auto& w = *rig.window;
     auto& c = rig.controls;
 
-    w.cmdAction_Click();
+    c.cmdAction->click();
     QCOMPARE(rig.log(), "Started...\r\n" + pen_detected());
     c.lblTimer->setText("7");
-    w.cmdAction_Click();
+    c.cmdAction->click();
     QCOMPARE(c.cmdAction->text(), "Start");
     QVERIFY(!c.timTimer->isActive());
     QCOMPARE(rig.log(), "Started...\r\n" + pen_detected() + "Stopped.\r\n");
@@ -149,11 +151,11 @@ class TestMainWindow : public QObject {
     rig.load();
     auto& c = rig.controls;
     c.cmdAction->setText("&Start");
-    rig.window->cmdAction_Click();
+    c.cmdAction->click();
     QVERIFY(c.timTimer->isActive());
     QCOMPARE(rig.log(), "Started...\r\n");
     c.cmdAction->setText("&Stop");
-    rig.window->cmdAction_Click();
+    c.cmdAction->click();
     QVERIFY(!c.timTimer->isActive());
     QCOMPARE(c.cmdAction->text(), "Start");
   }
@@ -162,17 +164,16 @@ class TestMainWindow : public QObject {
     MainWindowRig rig;
     rig.store(kAdvanced, kPenScript);  // an empty script ends a pass before any listing
     rig.load();
-    auto& w = *rig.window;
     auto& c = rig.controls;
     c.txtInterval->setText("3");
-    w.cmdAction_Click();
+    c.cmdAction->click();
     QVERIFY(rig.machine.listings > 0);
 
     QStringList countdown;
     QList<int> polled;
     for (int tick = 1; tick <= 4; ++tick) {
       const int seen = rig.machine.listings;
-      w.timTimer_Timer();
+      fire(c.timTimer);
       countdown << c.lblTimer->text();
       if (rig.machine.listings > seen) polled << tick;
     }
@@ -207,18 +208,17 @@ class TestMainWindow : public QObject {
     MainWindowRig rig;
     rig.store(kAdvanced, kPenScript);
     rig.load();
-    auto& w = *rig.window;
     auto& c = rig.controls;
     c.txtInterval->setText(before);
-    w.cmdAction_Click();
-    for (int tick = 0; tick < ticks_before; ++tick) w.timTimer_Timer();
+    c.cmdAction->click();
+    for (int tick = 0; tick < ticks_before; ++tick) fire(c.timTimer);
 
     c.txtInterval->setText(interval);
     QStringList shown;
     QList<int> polled;
     for (int tick = 1; tick <= countdown.size(); ++tick) {
       const int seen = rig.machine.listings;
-      w.timTimer_Timer();
+      fire(c.timTimer);
       shown << c.lblTimer->text();
       if (rig.machine.listings > seen) polled << tick;
     }
@@ -229,7 +229,7 @@ class TestMainWindow : public QObject {
     if (interval == "ten") {
       c.txtInterval->setText("2");
       const int seen = rig.machine.listings;
-      w.timTimer_Timer();
+      fire(c.timTimer);
       QCOMPARE(c.lblTimer->text(), "0");
       QVERIFY(rig.machine.listings > seen);
     }
@@ -248,9 +248,9 @@ class TestMainWindow : public QObject {
       return "Interval '" + value +
              "' is not a number: no poll pass runs until it is a positive number of seconds";
     };
-    w.cmdAction_Click();
+    c.cmdAction->click();
     QCOMPARE(rig.log(), crlf_lines({"Started...", said("abc")}) + pen_detected());
-    for (int tick = 0; tick < 3; ++tick) w.timTimer_Timer();
+    for (int tick = 0; tick < 3; ++tick) fire(c.timTimer);
     c.txtInterval->setFocus();
     c.cmdAction->setFocus();  // stored again, unchanged
     QCOMPARE(rig.log(), crlf_lines({"Started...", said("abc")}) + pen_detected());
@@ -391,9 +391,8 @@ class TestMainWindow : public QObject {
     MainWindowRig rig;
     rig.store(kAdvanced, kPenScript);
     rig.load();
-    auto& w = *rig.window;
     auto& c = rig.controls;
-    w.cmdAction_Click();
+    c.cmdAction->click();
     for (kestrun::ui::RichTextPane* pane : {c.txtAdvanced, c.txtOutput}) {
       const std::string before = pane->text();
       pane->setFocus();
@@ -410,9 +409,8 @@ class TestMainWindow : public QObject {
     MainWindowRig rig;
     rig.store(kAdvanced, "label:OLD\r\n");
     rig.load();
-    auto& w = *rig.window;
     auto& c = rig.controls;
-    w.cmdAction_Click();
+    c.cmdAction->click();
     bool seen = false;
     when_modal_shown([&](QWidget* modal) {
       auto* editor = qobject_cast<kestrun::ui::frmAdvanced*>(modal);
@@ -434,7 +432,7 @@ class TestMainWindow : public QObject {
     rig.load();
     auto& w = *rig.window;
     auto& c = rig.controls;
-    w.cmdAction_Click();
+    c.cmdAction->click();
     QVERIFY(!w.close());
     QVERIFY(!w.isVisible());
     QVERIFY(c.tray->is_added());
@@ -442,14 +440,14 @@ class TestMainWindow : public QObject {
     QVERIFY(!c.tray->icon()->icon().isNull());
     QVERIFY(c.timTimer->isActive());
 
-    w.tray_left_button_down();
+    emit c.tray->icon()->activated(QSystemTrayIcon::Trigger);
     QVERIFY(w.isVisible() && !w.isMinimized());
     QVERIFY(!c.tray->is_added());
 
     w.setWindowState(Qt::WindowMinimized);
     QTRY_VERIFY(!w.isVisible());
     QVERIFY(c.tray->is_added());
-    w.mPopRestore_Click();
+    c.tray->mPopRestore->trigger();
     QVERIFY(w.isVisible() && !w.isMinimized());
     QVERIFY(!c.tray->is_added());
   }

@@ -89,6 +89,36 @@ class TestRichTextPane : public QObject {
 
     modGeneral::log_append(pane, "line 200");
     QCOMPARE(pane.verticalScrollBar()->value(), pane.verticalScrollBar()->maximum());
+    QTextCursor end(pane.document());
+    end.movePosition(QTextCursor::End);
+    QVERIFY(pane.viewport()->rect().intersects(pane.cursorRect(end)));
+  }
+
+  // Added piece by piece, some pieces changing the last character before
+  // them (an LF after a CR, continuation bytes after their lead byte).
+  void anAppendedTextReadsAsTheSameTextSetWhole() {
+    RichTextPane appended;
+    std::string text;
+    for (const std::string piece :
+         {"Started...\r", "\n\xC3", "\xA9 ", "x\r\n\xF0\x9F\x93\xB7", "z\xC3\xA9\x80\r\n", "y"}) {
+      appended.append_text(piece);
+      text += piece;
+      RichTextPane whole;
+      whole.set_text(text);
+      QCOMPARE(appended.text(), text);
+      QCOMPARE(appended.toPlainText(), whole.toPlainText());
+      QCOMPARE(appended.length(), whole.length());
+      for (std::size_t at = 0; at <= whole.length(); ++at) {
+        for (RichTextPane* pane : {&appended, &whole}) {
+          pane->set_selection_start(at);
+          pane->set_selection_length(1);
+        }
+        QCOMPARE(appended.textCursor().anchor(), whole.textCursor().anchor());
+        QCOMPARE(appended.textCursor().position(), whole.textCursor().position());
+        QCOMPARE(appended.selection_start(), whole.selection_start());
+      }
+    }
+    QVERIFY(!appended.document()->isUndoAvailable());
   }
 
   void aReaderScrolledBackIsNotMovedByAnAppend() {

@@ -62,7 +62,6 @@ class TestTray : public QObject {
     MainWindowRig rig;
     rig.store(kAdvanced, crlf_lines({"label:PEN", "exec:backup %1", "menurun:browse %1 %2"}));
     to_tray(rig);
-    auto& w = *rig.window;
     auto& c = rig.controls;
 
     right_press(rig);
@@ -77,7 +76,7 @@ class TestTray : public QObject {
                           "Exit"}));
     c.tray->mPopupSys->close();
     QCOMPARE(rig.log(), "");
-    QCOMPARE(w.context().last_drive_snapshot, "");
+    QCOMPARE(rig.context().last_drive_snapshot, "");
     QVERIFY(rig.launcher.launched.empty());
 
     rig.machine.pull("E:\\");
@@ -90,8 +89,8 @@ class TestTray : public QObject {
     MainWindowRig rig;
     rig.store(kAdvanced, crlf_lines({"label:PEN", "exec:backup %1", "menurun:browse %1"}));
     rig.load();
-    rig.window->cmdAction_Click();
-    rig.window->cmdAction_Click();
+    rig.controls.cmdAction->click();
+    rig.controls.cmdAction->click();
     QVERIFY(!rig.window->close());
     rig.machine.plug("E:\\", "PEN");
     right_press(rig);
@@ -137,7 +136,7 @@ class TestTray : public QObject {
     rig.machine.plug("E:\\", "PEN");
     to_tray(rig);
     QVERIFY(rig.controls.tray->mPopNotify->isChecked());
-    rig.window->cmdAction_Click();
+    rig.controls.cmdAction->click();
     rig.launcher.finish(0, {false, 0, "", 9.9});
     rig.launcher.finish(0, {false, 0, "", 12.0});
     rig.launcher.finish(0, {false, 3, "", 2.5});
@@ -145,8 +144,8 @@ class TestTray : public QObject {
     QVERIFY(QString::fromStdString(rig.log()).contains(
         "  finished: 'PEN' on E:\\ with exit code 0 after 9.9 s\r\n"));
     rig.launcher.failures["backup E:\\"] = "No such file or directory";
-    rig.window->cmdAction_Click();
-    rig.window->cmdAction_Click();
+    rig.controls.cmdAction->click();
+    rig.controls.cmdAction->click();
     QCOMPARE(rig.desktop.notices,
              QStringList({"The command for 'PEN' on E:\\ finished | Ran for 12.0 s",
                           "The command for 'PEN' on E:\\ failed | Exit code 3 after 2.5 s",
@@ -162,10 +161,9 @@ class TestTray : public QObject {
     rig.store(modGeneral::kNotify, "0");
     rig.machine.plug("E:\\", "PEN");
     to_tray(rig);
-    auto& w = *rig.window;
     auto& c = rig.controls;
     QVERIFY(!c.tray->mPopNotify->isChecked());
-    w.cmdAction_Click();
+    c.cmdAction->click();
     rig.launcher.finish(0, {false, 3, "", 1.0});
     QVERIFY(rig.desktop.notices.isEmpty());
 

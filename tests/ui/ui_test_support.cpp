@@ -6,7 +6,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include "ui/frmSplash.h"
 #include "ui/rich_text_pane.h"
 
 namespace kestrun::testing {
@@ -40,6 +39,24 @@ MainWindowRig::MainWindowRig()
       window(std::make_unique<ui::frmMain>(machine, launcher, settings, desktop)),
       controls(*window) {}
 
+modGeneral::Context& MainWindowRig::context() { return *window->context_; }
+
+EditorRig::EditorRig(MainWindowRig& main)
+    : owned(std::make_unique<ui::frmAdvanced>(main.context(), main.desktop)),
+      window(*owned),
+      controls(window) {}
+
+EditorRig::EditorRig(ui::frmAdvanced& open) : window(open), controls(open) {}
+
+bool EditorRig::show() {
+  window.show();
+  return QTest::qWaitForWindowExposed(&window);
+}
+
+int EditorRig::advanced_width() const { return window.advanced_span_.width; }
+
+void fire(QTimer* timer) { QVERIFY(QMetaObject::invokeMethod(timer, "timeout")); }
+
 void when_modal_shown(const std::function<void(QWidget*)>& work) {
   // Polls rather than waits a fixed time: the dialog opens inside the code
   // under test, after this returns.
@@ -60,7 +77,7 @@ void MainWindowRig::load(const std::function<void()>& during_splash) {
     auto* splash = qobject_cast<ui::frmSplash*>(modal);
     QVERIFY(splash != nullptr);
     if (during_splash) during_splash();
-    splash->timTimer1_Timer();
+    fire(SplashRig(*splash).controls.timTimer1);
   });
   window->Form_Load();
 }

@@ -5,6 +5,7 @@
 
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <memory>
 #include <optional>
@@ -14,7 +15,9 @@
 #include "settings/qt_settings_store.h"
 #include "tests/fakes/fake_machine.h"
 #include "ui/desktop.h"
+#include "ui/frmAdvanced.h"
 #include "ui/frmMain.h"
+#include "ui/frmSplash.h"
 
 namespace kestrun::testing {
 
@@ -60,6 +63,8 @@ struct MainWindowRig {
   void store(const modGeneral::SettingKey& key, const std::string& value);
   std::string stored(const modGeneral::SettingKey& key);
   std::string log() const;
+  /// What the window's passes work with, as the editor it opens is given it.
+  modGeneral::Context& context();
 
   QTemporaryDir folder;
   QString settings_path;
@@ -71,6 +76,34 @@ struct MainWindowRig {
   /// The window's controls, which it shows no other caller.
   const ui::frmMainControls& controls;
 };
+
+/// An editor opened over a main window's context as its "..." button opens
+/// it, or one already open.
+struct EditorRig {
+  explicit EditorRig(MainWindowRig& main);
+  explicit EditorRig(ui::frmAdvanced& open);
+
+  /// Shows the editor; false if it did not come on screen.
+  bool show();
+  /// The editor pane's width in twips, as the layout keeps it.
+  int advanced_width() const;
+
+  std::unique_ptr<ui::frmAdvanced> owned;
+  ui::frmAdvanced& window;
+  /// The editor's controls, which it shows no other caller.
+  const ui::frmAdvancedControls& controls;
+};
+
+/// A splash's controls, which it shows no other caller.
+struct SplashRig {
+  explicit SplashRig(ui::frmSplash& splash) : controls(splash) {}
+
+  const ui::frmSplashControls& controls;
+};
+
+/// Fires `timer` once, reaching its handler as the event loop does, without
+/// waiting for it.
+void fire(QTimer* timer);
 
 /// Runs `work` on the modal dialog once one is up.
 void when_modal_shown(const std::function<void(QWidget*)>& work);
