@@ -20,10 +20,15 @@ fs::path from_utf8(const std::string& text) {
 }  // namespace
 
 ScratchFolder::ScratchFolder() {
+  // Process ids come round again, and a folder an earlier run could not
+  // remove (a child it started still held a file) must not be shared.
   static int count = 0;
-  path_ = fs::temp_directory_path() / ("kestrun tests " + std::to_string(GetCurrentProcessId()) +
-                                       "-" + std::to_string(++count));
-  fs::create_directories(path_);
+  const auto base = fs::temp_directory_path();
+  fs::create_directories(base);
+  do {
+    path_ = base / ("kestrun tests " + std::to_string(GetCurrentProcessId()) + "-" +
+                    std::to_string(++count) + "-" + std::to_string(GetTickCount64()));
+  } while (!fs::create_directory(path_));
 }
 
 ScratchFolder::~ScratchFolder() {
