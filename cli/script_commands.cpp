@@ -112,7 +112,7 @@ int validate_text(const std::string& text, std::FILE* out) {
   modGeneral::NoRunItem run_item;
   modGeneral::Context context{drives, launcher, settings, log, run_item, {}};
   const auto report = modGeneral::run_detection(context, modGeneral::Mode::validate, text);
-  write_all(out, terminal_lines(report, Tabs::kept));
+  write_all(out, terminal_lines(report));
   constexpr std::string_view kComplete = "Validation complete\r\n\r\n";
   const bool complete =
       report.size() >= kComplete.size() &&

@@ -256,17 +256,18 @@ TEST_F(CommandLine, ListsEveryRootWithWhatKestrunMakesOfIt) {
             "G:\\\t2\tremovable\t\\u202egpj.exe\\u009b2J\tyes\t/media/\\xff\t/dev/sdc1\t\n");
 }
 
-TEST(Headless, ShowsADrivesLabelInTheLogEscaped) {
+// A TAB stays raw, so that an escape's backslash is never the label's own.
+TEST(Headless, ShowsADrivesLabelInTheLogEscapedButForItsTabs) {
   FakeWorld world;
-  const std::string label = "\xE2\x80\xAEgpj.exe\x1B[2J";
+  const std::string label = "\xE2\x80\xAEgpj\t\\tab\x1B[2J";
   world.store_script(crlf_lines({"label:" + label, "exec:open %2"}));
   world.machine.plug("E:\\", label);
   kestrun::cli::Services services{world.machine, world.launcher, world.settings};
   Captured out;
   kestrun::cli::Headless(services, "1", out.file()).start();
   EXPECT_EQ(out.text(),
-            "Started...\nDetected USB device labeled '\\u202egpj.exe\\x1b[2J' on E:\\\n"
-            "  executing script...open \\u202egpj.exe\\x1b[2J\n"
+            "Started...\nDetected USB device labeled '\\u202egpj\t\\tab\\x1b[2J' on E:\\\n"
+            "  executing script...open \\u202egpj\t\\tab\\x1b[2J\n"
             "  now ignoring the device until it's reinserted (or app is restarted)\n");
 }
 
