@@ -73,7 +73,8 @@ void define_options(QCommandLineParser& parser) {
   }
   parser.addPositionalArgument(
       QStringLiteral("FILE"),
-      QStringLiteral("The script, with --validate, --explain or --store-script."),
+      QStringLiteral("The script, with --validate, --explain or --store-script: UTF-8 text "
+                     "without NUL bytes, else exit status 2."),
       QStringLiteral("[FILE]"));
 }
 
@@ -167,7 +168,6 @@ int run_script_check(const QStringList& files, bool validate, Services& services
       print_error(streams, error);
       return kExitUsage;
     }
-    text = to_crlf(text);
   }
   if (validate) return validate_text(text, streams.out);
   const auto explanation = modGeneral::explain(services.drives, services.launcher, text);

@@ -159,6 +159,25 @@ TEST_F(CommandLine, StoresAScriptOnlyWhenItPassesAndSaysWhyItCouldNot) {
   EXPECT_EQ(run({"--store-script"}), 2);
 }
 
+// The store keeps text: bytes it cannot keep as written are refused before
+// anything is checked or stored, the same way by every option that reads a file.
+TEST_F(CommandLine, AScriptThatIsNotUtf8TextIsRefusedNamingTheLineAndByte) {
+  world.store_script(kestrun::testing::sample_script());
+  const auto file = write_file("latin1.txt", "label:A\nexec:gr\xfcn\n");
+  for (const char* mode : {"--validate", "--explain", "--store-script"}) {
+    EXPECT_EQ(run({mode, QString::fromStdString(file)}), 2) << mode;
+    EXPECT_EQ(err.text(), "kestrun: cannot use '" + file +
+                              "': line 2, byte 8 (0xfc) is not UTF-8; a script is UTF-8 text "
+                              "without NUL bytes\n");
+    std::rewind(err.file());
+  }
+  EXPECT_EQ(run({"--store-script", "-"}, std::string("label:A\r\nexec:b\0c\r\n", 19)), 2);
+  EXPECT_NE(err.text().find("cannot use standard input: line 2, byte 7 is a NUL"),
+            std::string::npos);
+  EXPECT_EQ(out.text(), "");
+  EXPECT_EQ(world.settings.read(modGeneral::kAdvanced), kestrun::testing::sample_script());
+}
+
 TEST_F(CommandLine, PrintsTheStoredScriptSoThatItStoresBackByteForByte) {
   world.store_script(kestrun::testing::sample_script());
   EXPECT_EQ(run({"--print-script"}), 0);
