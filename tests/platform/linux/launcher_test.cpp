@@ -77,6 +77,7 @@ TEST(LinuxLauncher, FindsTheProgramOnPath) {
   modGeneral::LaunchRequest request;
   request.command = "kestrun-argv-dump " + tree.path("record") + " one";
   std::string error;
+  EXPECT_EQ(LinuxLauncher().start_problem(request.command), "");
   ASSERT_TRUE(LinuxLauncher().launch(request, &error)) << error;
   const auto record = testing::wait_for_record(tree.path("record"));
   ASSERT_TRUE(record.has_value());
@@ -85,7 +86,8 @@ TEST(LinuxLauncher, FindsTheProgramOnPath) {
   EXPECT_EQ(record->environment.size(), 5u);
 }
 
-TEST(LinuxLauncher, ReportsTheSystemsReasonWhenTheProgramCannotStart) {
+// --explain tells the reason before any start: the same words, explained.
+TEST(LinuxLauncher, ReportsTheSystemsReasonWhenTheProgramCannotStartAndCanTellItBefore) {
   testing::TempTree tree;
   tree.write("notes.txt", "not a program\n");
   const struct {
@@ -103,6 +105,8 @@ TEST(LinuxLauncher, ReportsTheSystemsReasonWhenTheProgramCannotStart) {
     std::string error;
     EXPECT_FALSE(LinuxLauncher().launch(request, &error)) << command;
     EXPECT_EQ(error, words) << command;
+    const auto foretold = LinuxLauncher().start_problem(command);
+    EXPECT_EQ(foretold.substr(0, words.size()), words) << command << ": " << foretold;
   }
 }
 
