@@ -33,7 +33,7 @@ TEST(LinuxLauncher, RunsWithoutAShellAndHandsTheDriveOverInTheEnvironment) {
   const auto record_file = tree.path("record");
   modGeneral::LaunchRequest request;
   request.command = "\"" KESTRUN_ARGV_DUMP "\" " + record_file +
-                    " wscript \"c:\\x.vbs\" \"E:\\\" $HOME ;rm 'a b' \"My Pen\"";
+                    " wscript \"c:\\x.vbs\" \"E:\\\" $HOME ;rm 'a b' \"My Pen\" \"\"\"Saved\"\"\"";
   request.root = "E:\\";
   request.letter = "E";
   request.label = "My \"Pen\" $(reboot)";
@@ -46,8 +46,9 @@ TEST(LinuxLauncher, RunsWithoutAShellAndHandsTheDriveOverInTheEnvironment) {
   const auto record = testing::wait_for_record(record_file);
   ASSERT_TRUE(record.has_value()) << "the command never ran";
 
-  const std::vector<std::string> arguments = {"wscript", "c:\\x.vbs", "E:\\", "$HOME",
-                                              ";rm",     "'a",        "b'",   "My Pen"};
+  // Three double quotes in a row stand for one literal double quote.
+  const std::vector<std::string> arguments = {"wscript", "c:\\x.vbs", "E:\\",   "$HOME",    ";rm",
+                                              "'a",      "b'",        "My Pen", "\"Saved\""};
   EXPECT_EQ(record->arguments, arguments);
   const std::vector<std::string> environment = {
       "KESTRUN_DRIVE=E:\\", "KESTRUN_LETTER=E", "KESTRUN_LABEL=My \"Pen\" $(reboot)",
