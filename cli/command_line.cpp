@@ -33,26 +33,31 @@ constexpr OptionText kOptions[] = {
     {"explain",
      "Show what a poll pass would do with the script in FILE ('-' for standard input; the "
      "stored script when FILE is omitted) and the drives present now, entry by entry, and why. "
-     "Nothing is started. Exit status 0, or 1 when an entry failed a check."},
+     "Nothing is started; a volume seen for the first time gets its drive letter recorded. "
+     "Exit status 0, or 1 when an entry failed a check."},
     {"list-drives",
      "Print a header line, then one tab-separated line per drive root, in the columns: root, "
      "type, name, label, snapshot, mount point, device, identity. The identity is what the "
-     "drive's letter is remembered by."},
+     "drive's letter is remembered by; a volume seen for the first time gets its letter "
+     "recorded."},
     {"headless",
      "Poll with the stored settings and no window, writing the action log to standard output, "
      "until SIGINT, SIGTERM or SIGHUP."},
     {"instant", "With --headless: also poll as soon as a filesystem is mounted or unmounted."},
     {"store-script",
      "Validate the script in FILE ('-' for standard input) as --validate does and, when it "
-     "passes, store it as the editor's Save does; a running Kestrun uses it from its next pass. "
-     "Exit status 0 when stored, 1 when an entry failed a check (nothing is stored), 2 when the "
-     "file or the settings cannot be read or written."},
+     "passes, store it as the editor's Save does. A running Kestrun uses it from its next pass "
+     "and runs its commands when the drives next change; to act on the drives present now, "
+     "press Stop and Start in the window or restart the service. --explain shows beforehand "
+     "what it would do. Exit status 0 when stored, 1 when an entry failed a check (nothing is "
+     "stored), 2 when the file cannot be read or is not UTF-8 text, or the settings cannot be "
+     "read or written."},
     {"print-script",
      "Print the stored script with LF line ends, ready to edit and store again with "
      "--store-script."},
     {"set-interval",
-     "Store N as the poll interval, in seconds. N must be a positive number; exit status 2 "
-     "otherwise.",
+     "Store N as the poll interval, in seconds (10 until set). N must be a positive number; "
+     "exit status 2 otherwise.",
      "N"},
 };
 
@@ -73,7 +78,8 @@ void define_options(QCommandLineParser& parser) {
   }
   parser.addPositionalArgument(
       QStringLiteral("FILE"),
-      QStringLiteral("The script, with --validate, --explain or --store-script."),
+      QStringLiteral("The script, with --validate, --explain or --store-script: UTF-8 text "
+                     "without NUL bytes, else exit status 2."),
       QStringLiteral("[FILE]"));
 }
 
@@ -167,7 +173,6 @@ int run_script_check(const QStringList& files, bool validate, Services& services
       print_error(streams, error);
       return kExitUsage;
     }
-    text = to_crlf(text);
   }
   if (validate) return validate_text(text, streams.out);
   const auto explanation = modGeneral::explain(services.drives, services.launcher, text);

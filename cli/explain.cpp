@@ -35,9 +35,11 @@ bool needs_escapes(std::string_view word) {
   return needed;
 }
 
-// Plain enough for a table cell: nothing escaped, no outer spaces, not empty.
+// Plain enough for a table cell: nothing escaped, no outer spaces, not empty,
+// and no quote that would read as the start of a quoted cell.
 bool plain(std::string_view text) {
-  return !text.empty() && text.front() != ' ' && text.back() != ' ' && !needs_escapes(text);
+  return !text.empty() && text.front() != ' ' && text.back() != ' ' &&
+         text.find_first_of("'\"") == std::string_view::npos && !needs_escapes(text);
 }
 
 std::string cell(std::string_view text) {
@@ -111,16 +113,24 @@ std::string drives_text(const std::vector<DriveVerdict>& drives) {
 }
 
 std::string near_miss_text(const modGeneral::NearMiss& miss) {
+  const std::string left_out = miss.ignored ? "left out by the ignore line" : "left out";
+  if (miss.label == modGeneral::kNoLabel) return miss.root + " has no label but is " + left_out;
   std::string text = miss.root + " is labelled " + shell_quote(miss.label);
-  if (!miss.case_differs && !miss.spaces_differ) return text + " but is left out";
+  if (!miss.case_differs && !miss.spaces_differ) return text + " but is " + left_out;
   text += miss.case_differs && miss.spaces_differ ? ": only the case and outer spaces differ"
           : miss.case_differs                     ? ": only the case differs"
                                                   : ": only outer spaces differ";
-  return miss.left_out ? text + ", and it is left out" : text;
+  return miss.left_out ? text + ", and it is " + left_out : text;
 }
 
 std::string runs_text(const EntryVerdict& entry) {
   std::string text = "runs on " + entry.roots.front() + "\n";
+  if (!entry.start_problem.empty()) {
+    // A command of nothing but quotes ("") has no program at all.
+    const std::string program = entry.words.empty() ? std::string() : entry.words.front();
+    text = "fails to start on " + entry.roots.front() + ": " + shell_quote(program) + ": " +
+           entry.start_problem + "\n";
+  }
   if (entry.roots.size() > 1) {
     text += "  " + modGeneral::shared_label_note(shell_quote(entry.label), entry.roots) + "\n";
   }
@@ -148,13 +158,34 @@ std::string entry_text(const EntryVerdict& entry) {
       break;
   }
   if (entry.label == modGeneral::kAnyLabel) {
-    return text + "does not run: no labelled removable or fixed drive is present\n";
+    if (entry.near_misses.empty()) {
+      return text + "does not run: no labelled removable or fixed drive is present\n";
+    }
+    text += "does not run: the ignore line leaves out every labelled removable or fixed drive";
+    for (std::size_t i = 0; i < entry.near_misses.size(); ++i) {
+      text += (i == 0 ? " (" : ", ") + entry.near_misses[i].root;
+    }
+    return text + ")\n";
   }
+  std::vector<std::string> hints;
+  if (!entry.special_label.empty()) {
+    hints.push_back("an ordinary label: only the case differs from the special label " +
+                    shell_quote(entry.special_label));
+  }
+  for (const auto& miss : entry.near_misses) hints.push_back(near_miss_text(miss));
   text += "does not run: no drive is labelled " + shell_quote(entry.label);
-  for (std::size_t i = 0; i < entry.near_misses.size(); ++i) {
-    text += (i == 0 ? " (" : "; ") + near_miss_text(entry.near_misses[i]);
+  for (std::size_t i = 0; i < hints.size(); ++i) text += (i == 0 ? " (" : "; ") + hints[i];
+  return text + (hints.empty() ? "\n" : ")\n");
+}
+
+// An item such as "d:" or " e:\" ignores nothing, which nothing else shows.
+std::string idle_ignore_text(const std::vector<std::string>& items) {
+  std::string text;
+  for (const auto& item : items) {
+    text += "  ignore line: " + shell_quote(item) +
+            " ignores nothing: it is not a drive root such as 'E:\\'\n";
   }
-  return text + (entry.near_misses.empty() ? "\n" : ")\n");
+  return text;
 }
 
 }  // namespace
@@ -196,7 +227,8 @@ std::string shell_quote(std::string_view word) {
 }
 
 std::string explanation_text(const modGeneral::Explanation& explanation) {
-  std::string text = drives_text(explanation.drives);
+  std::string text =
+      drives_text(explanation.drives) + idle_ignore_text(explanation.idle_ignore_items);
   if (explanation.script_empty) return text + "No entries: the script is empty\n";
   if (explanation.entries.empty()) return text + "No entries: the script has no 'label:' line\n";
   for (const auto& entry : explanation.entries) text += entry_text(entry);

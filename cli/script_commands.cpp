@@ -2,6 +2,7 @@
 #include "cli/script_commands.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -65,6 +66,29 @@ bool read_stream(std::FILE* stream, std::string* text) {
   return std::ferror(stream) == 0;
 }
 
+// Where the script's bytes stop being text the store can keep: the first
+// byte that starts no UTF-8 sequence, or a NUL. "" when there is none.
+std::string first_non_text(std::string_view bytes) {
+  std::size_t line = 1;
+  std::size_t line_start = 0;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const auto length = modGeneral::utf8_sequence_length(bytes.substr(at));
+    if (length == 0 || bytes[at] == '\0') {
+      const auto byte = static_cast<unsigned char>(bytes[at]);
+      char value[8];
+      std::snprintf(value, sizeof value, "0x%02x", byte);
+      return "line " + std::to_string(line) + ", byte " + std::to_string(at - line_start + 1) +
+             (byte == 0 ? std::string(" is a NUL") : " (" + std::string(value) + ") is not UTF-8");
+    }
+    if (bytes[at] == '\n') {
+      ++line;
+      line_start = at + 1;
+    }
+    at += length;
+  }
+  return {};
+}
+
 int fail(const Streams& streams, std::string_view message) {
   write_all(streams.err, "kestrun: " + std::string(message) + "\n");
   return kExitUsage;
@@ -80,8 +104,10 @@ bool store(const modGeneral::SettingKey& key, std::string_view value, Services& 
 
 }  // namespace
 
-bool read_script(const QString& name, const Streams& streams, std::string* text,
-                 std::string* error) {
+namespace {
+
+bool read_bytes(const QString& name, const Streams& streams, const std::string& shown,
+                std::string* text, std::string* error) {
   if (name == QStringLiteral("-")) {
     if (streams.input_closed) {
       *error = "cannot read standard input: it is closed";
@@ -91,17 +117,34 @@ bool read_script(const QString& name, const Streams& streams, std::string* text,
     *error = std::string("cannot read standard input: ") + std::strerror(errno);
     return false;
   }
-  const auto shown = modGeneral::escape_for_terminal(platform::argument_bytes(name));
   std::FILE* file = platform::open_argument_file(name);
   if (file == nullptr) {
-    *error = "cannot open '" + shown + "': " + std::strerror(errno);
+    *error = "cannot open " + shown + ": " + std::strerror(errno);
     return false;
   }
   const bool ok = read_stream(file, text);
   const int read_errno = errno;
   std::fclose(file);
-  if (!ok) *error = "cannot read '" + shown + "': " + std::strerror(read_errno);
+  if (!ok) *error = "cannot read " + shown + ": " + std::strerror(read_errno);
   return ok;
+}
+
+}  // namespace
+
+bool read_script(const QString& name, const Streams& streams, std::string* text,
+                 std::string* error) {
+  const std::string shown =
+      name == QStringLiteral("-")
+          ? std::string("standard input")
+          : "'" + modGeneral::escape_for_terminal(platform::argument_bytes(name)) + "'";
+  std::string bytes;
+  if (!read_bytes(name, streams, shown, &bytes, error)) return false;
+  if (const auto where = first_non_text(bytes); !where.empty()) {
+    *error = "cannot use " + shown + ": " + where + "; a script is UTF-8 text without NUL bytes";
+    return false;
+  }
+  *text = to_crlf(bytes);
+  return true;
 }
 
 int validate_text(const std::string& text, std::FILE* out) {
@@ -112,7 +155,7 @@ int validate_text(const std::string& text, std::FILE* out) {
   modGeneral::NoRunItem run_item;
   modGeneral::Context context{drives, launcher, settings, log, run_item, {}};
   const auto report = modGeneral::run_detection(context, modGeneral::Mode::validate, text);
-  write_all(out, terminal_lines(report, Tabs::kept));
+  write_all(out, terminal_lines(report));
   constexpr std::string_view kComplete = "Validation complete\r\n\r\n";
   const bool complete =
       report.size() >= kComplete.size() &&
@@ -124,7 +167,6 @@ int store_script(const QString& file, Services& services, const Streams& streams
   std::string text;
   std::string error;
   if (!read_script(file, streams, &text, &error)) return fail(streams, error);
-  text = to_crlf(text);
   if (const int checked = validate_text(text, streams.out); checked != kExitOk) return checked;
   return store(modGeneral::kAdvanced, text, services, streams) ? kExitOk : kExitUsage;
 }

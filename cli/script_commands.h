@@ -12,7 +12,11 @@
 namespace kestrun::cli {
 
 /// Reads the script file `name` (an argument as run_command_line() got it), or
-/// standard input for "-". On failure says which file and why.
+/// standard input for "-", as every option that takes a script file reads it:
+/// lone LF line ends become CR LF, and a file that is not UTF-8 text or holds
+/// a NUL is refused, naming the line and byte, since the settings store keeps
+/// text and would not keep those bytes as written. On failure says which file
+/// and why.
 bool read_script(const QString& name, const Streams& streams, std::string* text,
                  std::string* error);
 
@@ -20,7 +24,7 @@ bool read_script(const QString& name, const Streams& streams, std::string* text,
 int validate_text(const std::string& text, std::FILE* out);
 
 /// Validates the script in `file` ('-' for standard input) exactly as
-/// --validate does, report and LF to CR LF conversion included, and stores it
+/// --validate does, report included, and stores it
 /// as the editor's Save would when it passes. 0 stored; 1 a check failed and
 /// nothing was stored; 2 the file or the store failed, the old script intact.
 int store_script(const QString& file, Services& services, const Streams& streams);

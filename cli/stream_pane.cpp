@@ -34,8 +34,7 @@ namespace {
 
 // A TAB cannot be part of a longer UTF-8 sequence, so escaping the pieces
 // between TABs escapes everything else as escaping the whole line would.
-std::string escape_line(std::string_view line, Tabs tabs) {
-  if (tabs == Tabs::escaped) return modGeneral::escape_for_terminal(line);
+std::string escape_line(std::string_view line) {
   std::string escaped;
   escaped.reserve(line.size());
   for (auto tab = line.find('\t'); tab != std::string_view::npos; tab = line.find('\t')) {
@@ -48,11 +47,11 @@ std::string escape_line(std::string_view line, Tabs tabs) {
 
 }  // namespace
 
-std::string terminal_lines(std::string_view text, Tabs tabs) {
+std::string terminal_lines(std::string_view text) {
   std::string lines;
   lines.reserve(text.size());
   for (auto end = text.find("\r\n"); !text.empty(); end = text.find("\r\n")) {
-    lines += escape_line(text.substr(0, end), tabs);
+    lines += escape_line(text.substr(0, end));
     if (end == std::string_view::npos) break;
     lines += '\n';
     text.remove_prefix(end + 2);

@@ -38,14 +38,11 @@ void write_all(std::FILE* stream, std::string_view bytes);
 std::string to_lf(std::string_view text);
 /// Lone LF as CR LF, as the editor's text has it; CR LF stays.
 std::string to_crlf(std::string_view text);
-/// Whether terminal_lines() escapes a TAB. A TAB moves the cursor along its
-/// line and does nothing else, so text that the editor shows with its TABs
-/// (the validation report) keeps them.
-enum class Tabs { escaped, kept };
-
 /// CR LF lines as LF lines for a terminal or the journal. A line may carry a
 /// drive's label, so each is escaped with modGeneral::escape_for_terminal(): a lone CR or
-/// LF, a control or a bidirectional override inside it shows as an escape.
-std::string terminal_lines(std::string_view text, Tabs tabs = Tabs::escaped);
+/// LF, a control or a bidirectional override inside it shows as an escape. A
+/// TAB stays: it only moves the cursor along its line, and written as \t it
+/// could not be told from a backslash and a "t" (P:\tab).
+std::string terminal_lines(std::string_view text);
 
 }  // namespace kestrun::cli

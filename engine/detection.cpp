@@ -60,6 +60,7 @@ class Pass {
     }
     const std::string script =
         mode_ == Mode::validate ? std::string(given_text) : context_.settings.read(kAdvanced);
+    if (mode_ != Mode::validate && context_.events) context_.events->script_read(script);
     if (script.empty()) return {};
 
     report_ = "Starting validation...\r\n\r\n";

@@ -132,15 +132,21 @@ std::string shared_label_note(std::string_view quoted_label,
   return note + "); this entry acts on " + roots.front() + " only";
 }
 
-std::optional<std::string> ignoring_item(std::string_view ignore_list, std::string_view root) {
-  std::size_t from = 0;
-  while (true) {
+std::vector<std::string_view> ignore_items(std::string_view ignore_list) {
+  std::vector<std::string_view> items;
+  for (std::size_t from = 0;;) {
     const auto comma = ignore_list.find(',', from);
-    const auto item = ignore_list.substr(from, comma - from);
-    if (ascii_upper(item) == root) return std::string(item);
-    if (comma == std::string_view::npos) return std::nullopt;
+    items.push_back(ignore_list.substr(from, comma - from));
+    if (comma == std::string_view::npos) return items;
     from = comma + 1;
   }
+}
+
+std::optional<std::string> ignoring_item(std::string_view ignore_list, std::string_view root) {
+  for (const auto item : ignore_items(ignore_list)) {
+    if (ascii_upper(item) == root) return std::string(item);
+  }
+  return std::nullopt;
 }
 
 std::string remove_ignored_roots(std::string_view roots, std::string_view ignore_list) {

@@ -50,6 +50,9 @@ std::string shared_label_note(std::string_view quoted_label, const std::vector<s
 /// Removes from `roots` every record named by the comma-separated `ignore_list`.
 std::string remove_ignored_roots(std::string_view roots, std::string_view ignore_list);
 
+/// The items of the comma-separated `ignore_list`, as written.
+std::vector<std::string_view> ignore_items(std::string_view ignore_list);
+
 /// The item of the comma-separated `ignore_list` that removes `root`, as written.
 std::optional<std::string> ignoring_item(std::string_view ignore_list, std::string_view root);
 

@@ -19,6 +19,8 @@ class EngineEvents {
     static_cast<void>(request);
     static_cast<void>(reason);
   }
+  /// A poll or menu pass read the stored script, which it acts on.
+  virtual void script_read(const std::string& script) { static_cast<void>(script); }
   /// A started command ended.
   virtual void command_finished(const LaunchRequest& request, const CommandOutcome& outcome) {
     static_cast<void>(request);

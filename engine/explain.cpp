@@ -23,11 +23,6 @@ std::string_view trim_spaces(std::string_view text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return ascii_upper(x) == ascii_upper(y); });
-}
-
 // Whole records only: a label that holds another drive's record ("xD:\ FOO")
 // must not put that drive in the snapshot.
 bool has_record(std::string_view snapshot, std::string_view wanted) {
@@ -63,20 +58,60 @@ std::vector<DriveVerdict> drive_verdicts(DriveApi& drives, std::string_view root
   return verdicts;
 }
 
-std::vector<NearMiss> near_misses(const std::vector<DriveVerdict>& drives, std::string_view label) {
+bool left_out(const DriveVerdict& drive) { return drive.fate != DriveVerdict::Fate::matched; }
+bool ignored(const DriveVerdict& drive) { return drive.fate == DriveVerdict::Fate::ignored; }
+
+// For "(any)", the drives that only the ignore line keeps out of the snapshot;
+// for "(no label)", the unlabelled drives left out.
+std::vector<NearMiss> special_misses(const std::vector<DriveVerdict>& drives,
+                                     std::string_view label) {
   std::vector<NearMiss> misses;
-  if (label == kAnyLabel) return misses;
+  for (const auto& drive : drives) {
+    if (!drive.label || !left_out(drive)) continue;
+    const bool qualifies = drive.type == kDriveRemovable || drive.type == kDriveFixed;
+    if (label == kAnyLabel ? ignored(drive) && qualifies : *drive.label == kNoLabel) {
+      misses.push_back({drive.root, *drive.label, false, false, true, ignored(drive)});
+    }
+  }
+  return misses;
+}
+
+std::vector<NearMiss> near_misses(const std::vector<DriveVerdict>& drives, std::string_view label) {
+  if (label == kAnyLabel || label == kNoLabel) return special_misses(drives, label);
+  std::vector<NearMiss> misses;
   for (const auto& drive : drives) {
     if (!drive.label || *drive.label == kNoLabel) continue;
     // An entry's label is read trimmed; a drive's label keeps its spaces.
     const std::string_view theirs = *drive.label;
     const auto trimmed = trim_spaces(theirs);
-    if (!equal_ignoring_ascii_case(trimmed, label)) continue;
-    NearMiss miss{drive.root, *drive.label, trimmed != label, trimmed.size() != theirs.size(),
-                  drive.fate != DriveVerdict::Fate::matched};
+    if (!equal_ignoring_case(trimmed, label)) continue;
+    NearMiss miss{drive.root,      *drive.label,  trimmed != label, trimmed.size() != theirs.size(),
+                  left_out(drive), ignored(drive)};
     if (miss.case_differs || miss.spaces_differ || miss.left_out) misses.push_back(miss);
   }
   return misses;
+}
+
+// "(ANY)" is an ordinary label, matching only a drive labelled so.
+std::string_view special_label_like(std::string_view label) {
+  for (const auto special : {kAnyLabel, kNoLabel}) {
+    if (label != special && equal_ignoring_case(label, special)) return special;
+  }
+  return {};
+}
+
+bool is_drive_root(std::string_view item) {
+  return item.size() == 3 && ascii_upper(item[0]) >= 'A' && ascii_upper(item[0]) <= 'Z' &&
+         item[1] == ':' && item[2] == '\\';
+}
+
+std::vector<std::string> idle_ignore_items(std::string_view ignore_list) {
+  std::vector<std::string> idle;
+  if (ignore_list.empty()) return idle;
+  for (const auto item : ignore_items(ignore_list)) {
+    if (!item.empty() && !is_drive_root(item)) idle.emplace_back(item);
+  }
+  return idle;
 }
 
 // The snapshot as a poll pass builds it, after the ignore list, and the
@@ -102,6 +137,7 @@ std::vector<DriveVerdict> explain_drives(DriveApi& drives, std::string_view scri
 Explanation explain(DriveApi& drives, std::string_view script) {
   Explanation explanation;
   const auto snapshot = look_at_drives(drives, script, &explanation.drives);
+  explanation.idle_ignore_items = idle_ignore_items(get_ignore_list(script));
   explanation.script_empty = script.empty();
   if (script.empty()) return explanation;
 
@@ -123,6 +159,7 @@ Explanation explain(DriveApi& drives, std::string_view script) {
     } else {
       verdict.fate = EntryVerdict::Fate::no_drive;
       verdict.near_misses = near_misses(explanation.drives, entry.label);
+      verdict.special_label = special_label_like(entry.label);
     }
     explanation.entries.push_back(std::move(verdict));
   }
@@ -132,7 +169,9 @@ Explanation explain(DriveApi& drives, std::string_view script) {
 Explanation explain(DriveApi& drives, const Launcher& launcher, std::string_view script) {
   auto explanation = explain(drives, script);
   for (auto& entry : explanation.entries) {
-    if (entry.fate == EntryVerdict::Fate::runs) entry.words = launcher.words(entry.request.command);
+    if (entry.fate != EntryVerdict::Fate::runs) continue;
+    entry.words = launcher.words(entry.request.command);
+    entry.start_problem = launcher.start_problem(entry.request.command);
   }
   return explanation;
 }

@@ -24,13 +24,15 @@ struct DriveVerdict {
   std::string ignore_item;    ///< for Fate::ignored, the item of the ignore line, as written
 };
 
-/// A drive whose label is close to an entry's without matching it.
+/// A drive whose label is close to an entry's without matching it: for the
+/// special labels, a drive that would match were it not left out.
 struct NearMiss {
   std::string root;
   std::string label;
   bool case_differs = false;
   bool spaces_differ = false;  ///< outer spaces
   bool left_out = false;       ///< the drive is not in the snapshot at all
+  bool ignored = false;        ///< left out by the ignore line
 };
 
 struct EntryVerdict {
@@ -44,12 +46,20 @@ struct EntryVerdict {
   LaunchRequest request;              ///< runs: the command, substituted, and its drive
   std::vector<std::string> words;     ///< runs: the program and arguments
   std::vector<NearMiss> near_misses;  ///< no_drive
-  std::string_view check_error;       ///< stops
+  /// no_drive: the special label that the entry's differs from only in case;
+  /// the entry's is then an ordinary label.
+  std::string_view special_label;
+  /// runs: why the command would fail to start, in the launcher's words.
+  std::string start_problem;
+  std::string_view check_error;  ///< stops
 };
 
 struct Explanation {
   std::vector<DriveVerdict> drives;
   std::vector<EntryVerdict> entries;
+  /// Items of the ignore line that are no drive root ("d:", " e:\"), as
+  /// written: they ignore nothing.
+  std::vector<std::string> idle_ignore_items;
   bool script_empty = false;
   /// An entry broke a rule, so the walk ends there as every pass's does.
   bool stopped = false;
@@ -64,7 +74,8 @@ std::vector<DriveVerdict> explain_drives(DriveApi& drives, std::string_view scri
 /// empty.
 Explanation explain(DriveApi& drives, std::string_view script);
 
-/// As above, with the words `launcher` would start each command with.
+/// As above, with the words `launcher` would start each command with and
+/// what would keep it from starting.
 Explanation explain(DriveApi& drives, const Launcher& launcher, std::string_view script);
 
 }  // namespace modGeneral

@@ -67,6 +67,14 @@ class Launcher {
   virtual std::vector<std::string> words(std::string_view command) const {
     return {std::string(command)};
   }
+
+  /// Why `command` would fail to start, as far as can be told without
+  /// starting it (its program missing or not runnable), beginning with the
+  /// words launch() would give; "" when it looks startable or cannot be told.
+  virtual std::string start_problem(std::string_view command) const {
+    static_cast<void>(command);
+    return {};
+  }
 };
 
 }  // namespace modGeneral

@@ -35,6 +35,58 @@ void append_escape(std::string& out, char32_t c, bool is_byte) {
   out += code;
 }
 
+// Upper and lower case side by side: even code points are capitals, each
+// followed by its small letter.
+bool is_paired_capital(char32_t c) {
+  const auto in = [c](char32_t first, char32_t last) { return c >= first && c <= last; };
+  const bool even = in(0x0100, 0x012F) || in(0x0132, 0x0137) || in(0x014A, 0x0177) ||
+                    in(0x0460, 0x0481) || in(0x048A, 0x04BF) || in(0x04D0, 0x052F) ||
+                    in(0x1E00, 0x1E95) || in(0x1EA0, 0x1EFF);
+  const bool odd = in(0x0139, 0x0148) || in(0x0179, 0x017E) || in(0x04C1, 0x04CE);
+  return (even && c % 2 == 0) || (odd && c % 2 == 1);
+}
+
+char32_t fold_case(char32_t c) {
+  const auto in = [c](char32_t first, char32_t last) { return c >= first && c <= last; };
+  if (in('A', 'Z') || (in(0xC0, 0xDE) && c != 0xD7) || (in(0x391, 0x3AB) && c != 0x3A2) ||
+      in(0x410, 0x42F) || in(0xFF21, 0xFF3A)) {
+    return c + 0x20;
+  }
+  if (is_paired_capital(c)) return c + 1;
+  if (in(0x400, 0x40F)) return c + 0x50;
+  if (in(0x531, 0x556)) return c + 0x30;
+  if (in(0x388, 0x38A)) return c + 0x25;
+  if (in(0x38E, 0x38F)) return c + 0x3F;
+  switch (c) {
+    case 0x178:
+      return 0xFF;
+    case 0x386:
+      return 0x3AC;
+    case 0x38C:
+      return 0x3CC;
+    case 0x3C2:  // final sigma
+      return 0x3C3;
+    case 0x4C0:
+      return 0x4CF;
+    default:
+      return c;
+  }
+}
+
+// The next character of `text` folded, or its first byte when it is not UTF-8
+// (above any code point, so that it equals no character); `text` moves on.
+char32_t next_folded(std::string_view& text) {
+  const auto length = utf8_sequence_length(text);
+  if (length == 0) {
+    const char32_t byte = 0x110000 + static_cast<unsigned char>(text[0]);
+    text.remove_prefix(1);
+    return byte;
+  }
+  const char32_t c = fold_case(utf8_code_point(text.substr(0, length)));
+  text.remove_prefix(length);
+  return c;
+}
+
 }  // namespace
 
 std::size_t utf8_sequence_length(std::string_view text) {
@@ -104,6 +156,13 @@ std::string ascii_upper(std::string_view text) {
   std::string upper(text);
   for (auto& c : upper) c = ascii_upper(c);
   return upper;
+}
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+  while (!a.empty() && !b.empty()) {
+    if (next_folded(a) != next_folded(b)) return false;
+  }
+  return a.empty() && b.empty();
 }
 
 bool is_hidden_control(char32_t c) {

@@ -45,6 +45,12 @@ constexpr char ascii_upper(char c) {
 }
 std::string ascii_upper(std::string_view text);
 
+/// Whether `a` and `b` differ at most in case: ASCII, Latin, Greek, Cyrillic
+/// and Armenian letters compare by their simple case folding, everything else
+/// (other scripts, bytes that are not UTF-8) byte for byte. For pointing out a
+/// near miss only; labels match exactly.
+bool equal_ignoring_case(std::string_view a, std::string_view b);
+
 /// `text` made safe to print on a terminal, on one line: nothing in it can
 /// move the cursor, change colours, reorder what follows or end the line.
 /// C0 controls and DEL become \t, \n, \r or \xNN; bytes that are not UTF-8

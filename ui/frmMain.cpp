@@ -168,6 +168,12 @@ void frmMain::cmdRegEx_Click() {
   txtAdvanced->set_text(settings_.read(modGeneral::kAdvanced));
 }
 
+// A script stored from a terminal is in use from the pass that read it; the
+// view shows that script rather than the one the window last loaded.
+void frmMain::script_read(const std::string& script) {
+  if (script != txtAdvanced->text()) txtAdvanced->set_text(script);
+}
+
 void frmMain::Image1_Click() { open_web_page(this, desktop_, donation_page_address()); }
 
 void frmMain::Label6_Click() { open_web_page(this, desktop_, home_page_address()); }

@@ -100,6 +100,7 @@ class frmMain : public QWidget, private modGeneral::EngineEvents, private frmMai
   void restore_from_tray();
   void log_interval_note();
   bool confirm_exit();
+  void script_read(const std::string& script) override;
   void command_not_started(const modGeneral::LaunchRequest& request,
                            const std::string& reason) override;
   void command_finished(const modGeneral::LaunchRequest& request,

@@ -78,6 +78,24 @@ std::string find_program(const std::string& name, int* failure) {
   return {};
 }
 
+// What the child's execve would make of `name`: relative names are taken
+// from the working folder, since the child changes to it first.
+std::string program_problem(const std::string& name) {
+  int failure = 0;
+  std::string program = find_program(name, &failure);
+  if (program.empty()) {
+    return std::strerror(failure) +
+           std::string(failure == ENOENT ? " (not found on PATH)" : " (not executable)");
+  }
+  if (program.front() != '/') program = working_folder() + "/" + program;
+  struct stat info {};
+  if (stat(program.c_str(), &info) != 0) return std::strerror(errno);
+  if (!S_ISREG(info.st_mode) || access(program.c_str(), X_OK) != 0) {
+    return std::strerror(EACCES) + std::string(" (not an executable file)");
+  }
+  return {};
+}
+
 bool is_kestrun_variable(std::string_view entry) {
   for (const auto& variable : modGeneral::kDriveVariables) {
     if (entry.starts_with(variable.name) && entry.substr(variable.name.size()).starts_with('=')) {
@@ -254,6 +272,11 @@ void LinuxLauncher::on_finished(Finished finished) { children_.set_finished(std:
 
 std::vector<std::string> LinuxLauncher::words(std::string_view command) const {
   return split_command(command);
+}
+
+std::string LinuxLauncher::start_problem(std::string_view command) const {
+  const auto words = split_command(command);
+  return words.empty() ? std::strerror(ENOENT) : program_problem(words.front());
 }
 
 }  // namespace kestrun::platform

@@ -26,6 +26,7 @@ class LinuxLauncher : public modGeneral::Launcher {
   bool launch(const modGeneral::LaunchRequest& request, std::string* error) override;
   void on_finished(Finished finished) override;
   std::vector<std::string> words(std::string_view command) const override;
+  std::string start_problem(std::string_view command) const override;
 
  private:
   ProcessWatch children_;

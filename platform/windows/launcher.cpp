@@ -68,7 +68,44 @@ std::wstring environment_block(const modGeneral::LaunchRequest& request) {
   return block;
 }
 
+// The names CreateProcessW tries for the program of a command line without
+// an application name: a quoted first word alone; otherwise the line up to
+// each blank in turn, then all of it, as "c:\program files\x.exe" is tried
+// as "c:\program" first.
+std::vector<std::wstring> program_candidates(const std::wstring& line) {
+  if (!line.empty() && line.front() == L'"') {
+    return {line.substr(1, line.find(L'"', 1) - 1)};
+  }
+  std::vector<std::wstring> candidates;
+  for (auto blank = line.find_first_of(L" \t"); blank != std::wstring::npos;
+       blank = line.find_first_of(L" \t", blank + 1)) {
+    if (blank > 0) candidates.push_back(line.substr(0, blank));
+  }
+  candidates.push_back(line);
+  return candidates;
+}
+
 }  // namespace
+
+std::string WindowsLauncher::start_problem(std::string_view command) const {
+  bool folder = false;
+  for (const auto& candidate : program_candidates(to_wide(command))) {
+    if (candidate.empty()) continue;
+    std::wstring found(MAX_PATH, L'\0');
+    const DWORD length = SearchPathW(nullptr, candidate.c_str(), L".exe",
+                                     static_cast<DWORD>(found.size()), found.data(), nullptr);
+    // A name longer than the buffer was found all the same.
+    if (length > found.size()) return {};
+    if (length == 0) continue;
+    found.resize(length);
+    const DWORD attributes = GetFileAttributesW(found.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return {};
+    }
+    folder = true;
+  }
+  return system_error_text(folder ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
+}
 
 bool WindowsLauncher::launch(const modGeneral::LaunchRequest& request, std::string* error) {
   std::wstring command_line = to_wide(request.command);  // CreateProcessW may write into it

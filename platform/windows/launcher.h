@@ -17,6 +17,8 @@ class WindowsLauncher : public modGeneral::Launcher {
  public:
   bool launch(const modGeneral::LaunchRequest& request, std::string* error) override;
   void on_finished(Finished finished) override { processes_.set_finished(std::move(finished)); }
+  /// A program that no name CreateProcessW would try finds, or that is a folder.
+  std::string start_problem(std::string_view command) const override;
 
  private:
   ProcessWatch processes_;

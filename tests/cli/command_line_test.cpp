@@ -159,6 +159,25 @@ TEST_F(CommandLine, StoresAScriptOnlyWhenItPassesAndSaysWhyItCouldNot) {
   EXPECT_EQ(run({"--store-script"}), 2);
 }
 
+// The store keeps text: bytes it cannot keep as written are refused before
+// anything is checked or stored, the same way by every option that reads a file.
+TEST_F(CommandLine, AScriptThatIsNotUtf8TextIsRefusedNamingTheLineAndByte) {
+  world.store_script(kestrun::testing::sample_script());
+  const auto file = write_file("latin1.txt", "label:A\nexec:gr\xfcn\n");
+  for (const char* mode : {"--validate", "--explain", "--store-script"}) {
+    EXPECT_EQ(run({mode, QString::fromStdString(file)}), 2) << mode;
+    EXPECT_EQ(err.text(), "kestrun: cannot use '" + file +
+                              "': line 2, byte 8 (0xfc) is not UTF-8; a script is UTF-8 text "
+                              "without NUL bytes\n");
+    std::rewind(err.file());
+  }
+  EXPECT_EQ(run({"--store-script", "-"}, std::string("label:A\r\nexec:b\0c\r\n", 19)), 2);
+  EXPECT_NE(err.text().find("cannot use standard input: line 2, byte 7 is a NUL"),
+            std::string::npos);
+  EXPECT_EQ(out.text(), "");
+  EXPECT_EQ(world.settings.read(modGeneral::kAdvanced), kestrun::testing::sample_script());
+}
+
 TEST_F(CommandLine, PrintsTheStoredScriptSoThatItStoresBackByteForByte) {
   world.store_script(kestrun::testing::sample_script());
   EXPECT_EQ(run({"--print-script"}), 0);
@@ -256,17 +275,18 @@ TEST_F(CommandLine, ListsEveryRootWithWhatKestrunMakesOfIt) {
             "G:\\\t2\tremovable\t\\u202egpj.exe\\u009b2J\tyes\t/media/\\xff\t/dev/sdc1\t\n");
 }
 
-TEST(Headless, ShowsADrivesLabelInTheLogEscaped) {
+// A TAB stays raw, so that an escape's backslash is never the label's own.
+TEST(Headless, ShowsADrivesLabelInTheLogEscapedButForItsTabs) {
   FakeWorld world;
-  const std::string label = "\xE2\x80\xAEgpj.exe\x1B[2J";
+  const std::string label = "\xE2\x80\xAEgpj\t\\tab\x1B[2J";
   world.store_script(crlf_lines({"label:" + label, "exec:open %2"}));
   world.machine.plug("E:\\", label);
   kestrun::cli::Services services{world.machine, world.launcher, world.settings};
   Captured out;
   kestrun::cli::Headless(services, "1", out.file()).start();
   EXPECT_EQ(out.text(),
-            "Started...\nDetected USB device labeled '\\u202egpj.exe\\x1b[2J' on E:\\\n"
-            "  executing script...open \\u202egpj.exe\\x1b[2J\n"
+            "Started...\nDetected USB device labeled '\\u202egpj\t\\tab\\x1b[2J' on E:\\\n"
+            "  executing script...open \\u202egpj\t\\tab\\x1b[2J\n"
             "  now ignoring the device until it's reinserted (or app is restarted)\n");
 }
 
@@ -339,6 +359,51 @@ TEST_F(CommandLine, ExplainSaysWhyDrivesAreLeftOutAndWhereTheWalkStops) {
             "Entry 3 'Y': not reached\n");
 }
 
+// Where a pass would fail or a script does not mean what it seems, --explain
+// says so instead of "runs" or a bare "does not run".
+TEST_F(CommandLine, ExplainTellsWhatWillFailAndWhatTheScriptDoesNotMean) {
+  world.machine.plug("C:\\", "", modGeneral::kDriveFixed);
+  world.machine.plug("E:\\", "it's \"PEN\"");
+  world.machine.plug("F:\\",
+                     "\xC3\x9C"
+                     "BER");  // "ÜBER"
+  world.launcher.failures["backup E:\\"] = "No such file or directory (not found on PATH)";
+  world.store_script(crlf_lines({"ignore:c:\\, e:\\", "label:it's \"PEN\"", "exec:backup %1",
+                                 "label:(no label)", "exec:a", "label:(ANY)", "exec:b",
+                                 "label:\xC3\xBC"
+                                 "ber",
+                                 "exec:c"}));
+  EXPECT_EQ(run({"--explain"}), 0);
+  EXPECT_EQ(out.text(),
+            "Drives\n"
+            "  C:\\  fixed      (no label)       C:\\\n"
+            "    left out by the ignore line: 'c:\\'\n"
+            "  E:\\  removable  'it'\\''s \"PEN\"'  E:\\\n"
+            "  F:\\  removable  \xC3\x9C"
+            "BER             F:\\\n"
+            "  ignore line: ' e:\\' ignores nothing: it is not a drive root such as 'E:\\'\n"
+            "Entry 1 'it'\\''s \"PEN\"': fails to start on E:\\: 'backup': No such file or "
+            "directory (not found on PATH)\n"
+            "  argv: 'backup' 'E:\\'\n"
+            "  env: KESTRUN_DRIVE='E:\\' KESTRUN_LETTER='E' KESTRUN_LABEL='it'\\''s \"PEN\"' "
+            "KESTRUN_MOUNT='E:\\' KESTRUN_DEVICE=''\n"
+            "Entry 2 '(no label)': does not run: no drive is labelled '(no label)' (C:\\ has no "
+            "label but is left out by the ignore line)\n"
+            "Entry 3 '(ANY)': does not run: no drive is labelled '(ANY)' (an ordinary label: only "
+            "the case differs from the special label '(any)')\n"
+            "Entry 4 '\xC3\xBC"
+            "ber': does not run: no drive is labelled '\xC3\xBC"
+            "ber' (F:\\ is labelled '\xC3\x9C"
+            "BER': only the case differs)\n");
+
+  world.store_script(crlf_lines({"ignore:c:\\,e:\\,f:\\", "label:(any)", "exec:a"}));
+  std::rewind(out.file());
+  EXPECT_EQ(run({"--explain"}), 0);
+  EXPECT_NE(out.text().find("Entry 1 '(any)': does not run: the ignore line leaves out every "
+                            "labelled removable or fixed drive (C:\\, E:\\, F:\\)\n"),
+            std::string::npos);
+}
+
 TEST_F(CommandLine, ExplainQuotesADrivesBytesSoTheyCannotForgeALine) {
   const std::string hostile = "x\nEntry 9 'A': runs on C:\\\x1b[2J\xe2\x80\xae'\xff";
   world.machine.plug("E:\\", hostile);
@@ -348,7 +413,7 @@ TEST_F(CommandLine, ExplainQuotesADrivesBytesSoTheyCannotForgeALine) {
   const auto text = out.text();
   const std::string quoted =
       "$'x\\nEntry 9 \\'A\\': runs on C:\\\\\\033[2J\\342\\200\\256\\'\\377'";
-  EXPECT_NE(text.find("  E:\\  removable  " + quoted + "  /media/it's\n"), std::string::npos)
+  EXPECT_NE(text.find("  E:\\  removable  " + quoted + "  '/media/it'\\''s'\n"), std::string::npos)
       << text;
   EXPECT_NE(text.find("KESTRUN_MOUNT='/media/it'\\''s'"), std::string::npos);
   // One line per drive and per entry's part: nothing the label holds breaks one.

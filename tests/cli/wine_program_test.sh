@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # kestrun.exe's command line under Wine, in a fresh prefix: its output reaches
 # the terminal it was started from, a file name comes as Windows spells it,
-# and the script goes to the registry and comes back unchanged.
+# and the script goes to the registry and comes back unchanged, or is refused
+# when it is not UTF-8.
 #   wine_program_test.sh KESTRUN_EXE RUNTIME_FOLDER
 set -euo pipefail
 exe=$(realpath "$1")
@@ -34,6 +35,15 @@ wine reg query 'HKCU\Software\VB and VBA Program Settings\Kestrun\Settings' /v A
 k --print-script >"$work/printed"
 cmp -s "$name" "$work/printed" || fail "the stored script printed back as: $(cat "$work/printed")"
 echo "ok: the script is stored in the registry and prints back unchanged"
+
+# A script saved in the ANSI code page is refused rather than stored altered.
+printf 'label:GR\xdcN\nexec:notepad.exe\n' >"$work/ansi.txt"
+status=0
+k --store-script "$(winepath -w "$work/ansi.txt")" >"$work/out" 2>&1 || status=$?
+[ "$status" -eq 2 ] || fail "a script that is not UTF-8 gave status $status: $(cat "$work/out")"
+grep -qF 'line 1, byte 9 (0xdc) is not UTF-8' "$work/out" || fail "refused as: $(cat "$work/out")"
+k --print-script | cmp -s "$name" - || fail "the refused script replaced the stored one"
+echo "ok: a script that is not UTF-8 is refused and the stored one stays"
 
 k --list-drives >"$work/drives"
 head -n 1 "$work/drives" | grep -q '^root' || fail "--list-drives printed no header: $(cat "$work/drives")"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/detection.h"
+#include "engine/drives.h"
 #include "engine/script.h"
 #include "tests/fakes/fake_machine.h"
 
@@ -78,6 +79,37 @@ TEST_F(Explain, ALabelThatDiffersInCaseOrOuterSpacesOrIsLeftOutIsPointedOut) {
   EXPECT_TRUE(!entry.near_misses[1].case_differs && entry.near_misses[1].spaces_differ);
   EXPECT_EQ(entry.near_misses[2].root, "G:\\");
   EXPECT_TRUE(entry.near_misses[2].left_out && !entry.near_misses[2].case_differs);
+
+  world.machine.plug("K:\\",
+                     "\xC3\xBC"
+                     "ber \xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87");  // "über ключ"
+  const auto beyond_ascii =
+      explain(crlf_lines({"label:\xC3\x9C"
+                          "BER \xD0\x9A\xD0\x9B\xD0\xAE\xD0\xA7",
+                          "exec:open"}));  // "ÜBER КЛЮЧ"
+  ASSERT_EQ(beyond_ascii.entries.at(0).near_misses.size(), 1u);
+  EXPECT_TRUE(beyond_ascii.entries[0].near_misses[0].case_differs);
+}
+
+// The pass keeps its reading of these; the explanation says what it makes of them.
+TEST_F(Explain, SpecialLabelsAndIgnoreItemsThatDoNotDoWhatTheySeemAreToldWhy) {
+  world.machine.plug("C:\\", "", modGeneral::kDriveFixed);
+  world.machine.plug("E:\\", "PEN");
+  const auto explanation =
+      explain(crlf_lines({"ignore:c:\\, e:\\,f:,g,E:\\", "label:(no label)", "exec:a",
+                          "label:(any)", "exec:b", "label:(ANY)", "exec:c"}));
+  EXPECT_EQ(explanation.idle_ignore_items, (std::vector<std::string>{" e:\\", "f:", "g"}));
+  ASSERT_EQ(explanation.entries.size(), 3u);
+  for (const auto& entry : explanation.entries) {
+    EXPECT_EQ(entry.fate, EntryVerdict::Fate::no_drive) << entry.label;
+  }
+  const auto& no_label = explanation.entries[0].near_misses;
+  ASSERT_EQ(no_label.size(), 1u);
+  EXPECT_TRUE(no_label[0].root == "C:\\" && no_label[0].ignored);
+  const auto& any = explanation.entries[1].near_misses;
+  ASSERT_EQ(any.size(), 2u) << "every drive is ignored, the last by 'E:\\'";
+  EXPECT_TRUE(any[0].ignored && any[1].root == "E:\\" && any[1].ignored);
+  EXPECT_EQ(explanation.entries[2].special_label, modGeneral::kAnyLabel);
 }
 
 TEST_F(Explain, ACheckMessageStopsTheWalkAndLaterEntriesAreNotReached) {

@@ -84,6 +84,11 @@ bool FakeLauncher::launch(const modGeneral::LaunchRequest& request, std::string*
   return true;
 }
 
+std::string FakeLauncher::start_problem(std::string_view command) const {
+  const auto failure = failures.find(std::string(command));
+  return failure == failures.end() ? std::string() : failure->second;
+}
+
 std::vector<std::string> FakeLauncher::words(std::string_view command) const {
   std::vector<std::string> words;
   std::string word;

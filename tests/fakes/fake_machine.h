@@ -60,6 +60,8 @@ class FakeLauncher : public modGeneral::Launcher {
   void on_finished(Finished finished) override { finished_ = std::move(finished); }
   /// Splits at spaces outside double quotes, which group.
   std::vector<std::string> words(std::string_view command) const override;
+  /// The failure its launch would give, as a real launcher tells it beforehand.
+  std::string start_problem(std::string_view command) const override;
 
   /// Ends the command launched at `index` as the platform would report it.
   void finish(std::size_t index, const modGeneral::CommandOutcome& outcome);

@@ -427,6 +427,22 @@ class TestMainWindow : public QObject {
     QCOMPARE(c.txtAdvanced->text(), kPenScript);
   }
 
+  // kestrun --store-script from a terminal writes the file; the pass that
+  // uses the new script shows it.
+  void aScriptStoredFromElsewhereShowsAtTheNextPass() {
+    MainWindowRig rig;
+    rig.store(kAdvanced, "label:OLD\r\n");
+    rig.load();
+    auto& c = rig.controls;
+    c.txtInterval->setText("1");
+    c.cmdAction->click();
+    kestrun::QtSettingsStore terminal(rig.settings_path);
+    QVERIFY(terminal.write(kAdvanced, kPenScript, nullptr));
+    QCOMPARE(c.txtAdvanced->text(), "label:OLD\r\n");
+    fire(c.timTimer);
+    QCOMPARE(c.txtAdvanced->text(), kPenScript);
+  }
+
   void closingOrMinimisingSendsTheWindowToTheTray() {
     MainWindowRig rig;
     rig.load();

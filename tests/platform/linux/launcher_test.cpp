@@ -33,7 +33,7 @@ TEST(LinuxLauncher, RunsWithoutAShellAndHandsTheDriveOverInTheEnvironment) {
   const auto record_file = tree.path("record");
   modGeneral::LaunchRequest request;
   request.command = "\"" KESTRUN_ARGV_DUMP "\" " + record_file +
-                    " wscript \"c:\\x.vbs\" \"E:\\\" $HOME ;rm 'a b' \"My Pen\"";
+                    " wscript \"c:\\x.vbs\" \"E:\\\" $HOME ;rm 'a b' \"My Pen\" \"\"\"Saved\"\"\"";
   request.root = "E:\\";
   request.letter = "E";
   request.label = "My \"Pen\" $(reboot)";
@@ -46,8 +46,9 @@ TEST(LinuxLauncher, RunsWithoutAShellAndHandsTheDriveOverInTheEnvironment) {
   const auto record = testing::wait_for_record(record_file);
   ASSERT_TRUE(record.has_value()) << "the command never ran";
 
-  const std::vector<std::string> arguments = {"wscript", "c:\\x.vbs", "E:\\", "$HOME",
-                                              ";rm",     "'a",        "b'",   "My Pen"};
+  // Three double quotes in a row stand for one literal double quote.
+  const std::vector<std::string> arguments = {"wscript", "c:\\x.vbs", "E:\\",   "$HOME",    ";rm",
+                                              "'a",      "b'",        "My Pen", "\"Saved\""};
   EXPECT_EQ(record->arguments, arguments);
   const std::vector<std::string> environment = {
       "KESTRUN_DRIVE=E:\\", "KESTRUN_LETTER=E", "KESTRUN_LABEL=My \"Pen\" $(reboot)",
@@ -77,6 +78,7 @@ TEST(LinuxLauncher, FindsTheProgramOnPath) {
   modGeneral::LaunchRequest request;
   request.command = "kestrun-argv-dump " + tree.path("record") + " one";
   std::string error;
+  EXPECT_EQ(LinuxLauncher().start_problem(request.command), "");
   ASSERT_TRUE(LinuxLauncher().launch(request, &error)) << error;
   const auto record = testing::wait_for_record(tree.path("record"));
   ASSERT_TRUE(record.has_value());
@@ -85,7 +87,8 @@ TEST(LinuxLauncher, FindsTheProgramOnPath) {
   EXPECT_EQ(record->environment.size(), 5u);
 }
 
-TEST(LinuxLauncher, ReportsTheSystemsReasonWhenTheProgramCannotStart) {
+// --explain tells the reason before any start: the same words, explained.
+TEST(LinuxLauncher, ReportsTheSystemsReasonWhenTheProgramCannotStartAndCanTellItBefore) {
   testing::TempTree tree;
   tree.write("notes.txt", "not a program\n");
   const struct {
@@ -103,6 +106,8 @@ TEST(LinuxLauncher, ReportsTheSystemsReasonWhenTheProgramCannotStart) {
     std::string error;
     EXPECT_FALSE(LinuxLauncher().launch(request, &error)) << command;
     EXPECT_EQ(error, words) << command;
+    const auto foretold = LinuxLauncher().start_problem(command);
+    EXPECT_EQ(foretold.substr(0, words.size()), words) << command << ": " << foretold;
   }
 }
 

@@ -38,6 +38,8 @@ TEST_F(WindowsLauncherTest, PassesTheCommandLineAsItStandsWithANormalWindow) {
   // backslash before one are the child's to read, not the launcher's.
   const std::string command = child + " \"" + report + "\" plain \"two words\" Ключ \"E:\\\"";
   std::string error;
+  EXPECT_EQ(launcher.start_problem(command), "");
+  EXPECT_EQ(launcher.start_problem("notepad.exe " + report), "") << "found in the system folder";
   ASSERT_TRUE(launcher.launch(request_for(command), &error)) << error;
 
   const auto seen = testing::wait_for_report(report);
@@ -71,7 +73,7 @@ TEST_F(WindowsLauncherTest, GivesTheDriveAsEnvironmentVariablesOverAnyInherited)
                              }));
 }
 
-TEST_F(WindowsLauncherTest, ReportsTheSystemsWordsForProgramsThatCannotStart) {
+TEST_F(WindowsLauncherTest, ReportsTheSystemsWordsForProgramsThatCannotStartAndTellsThemBefore) {
   {
     std::ofstream text(folder.path() / "notes.txt");
     text << "not a program\n";
@@ -90,6 +92,10 @@ TEST_F(WindowsLauncherTest, ReportsTheSystemsWordsForProgramsThatCannotStart) {
     std::string error;
     EXPECT_FALSE(launcher.launch(request_for(each.command), &error));
     EXPECT_EQ(error, system_error_text(each.code));
+    // --explain tells it before any start, but for a file that is no program.
+    if (each.code != ERROR_BAD_EXE_FORMAT) {
+      EXPECT_EQ(launcher.start_problem(each.command), error);
+    }
   }
 }
 
