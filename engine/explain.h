@@ -10,6 +10,7 @@
 
 #include "engine/drive_api.h"
 #include "engine/launcher.h"
+#include "engine/volume_pins.h"
 
 namespace modGeneral {
 
@@ -34,7 +35,8 @@ struct NearMiss {
 };
 
 struct EntryVerdict {
-  enum class Fate { runs, no_drive, stops, not_reached };
+  /// only_strangers: drives carry the label, but none a pinned volume.
+  enum class Fate { runs, no_drive, only_strangers, stops, not_reached };
 
   std::size_t number = 0;  ///< from 1, in script order
   std::string label;
@@ -44,7 +46,9 @@ struct EntryVerdict {
   LaunchRequest request;              ///< runs: the command, substituted, and its drive
   std::vector<std::string> words;     ///< runs: the program and arguments
   std::vector<NearMiss> near_misses;  ///< no_drive
-  std::string_view check_error;       ///< stops
+  /// runs, only_strangers: the drives with the label that are not pinned.
+  std::vector<StrangerVolume> strangers;
+  std::string check_error;  ///< stops
 };
 
 struct Explanation {
