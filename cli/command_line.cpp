@@ -37,9 +37,9 @@ constexpr OptionText kOptions[] = {
      "Exit status 0, or 1 when an entry failed a check."},
     {"list-drives",
      "Print a header line, then one tab-separated line per drive root, in the columns: root, "
-     "type, name, label, snapshot, mount point, device, identity. The identity is what the "
-     "drive's letter is remembered by; a volume seen for the first time gets its letter "
-     "recorded."},
+     "type, name, label, snapshot, mount point, device, identity. The identity is what a "
+     "script's volume: line pins an entry to and, on Linux, what the drive's letter is "
+     "remembered by; a volume seen for the first time gets its letter recorded."},
     {"headless",
      "Poll with the stored settings and no window, writing the action log to standard output, "
      "until SIGINT, SIGTERM or SIGHUP."},

@@ -7,6 +7,7 @@
 
 #include "engine/drives.h"
 #include "engine/text_bytes.h"
+#include "engine/volume_pins.h"
 
 namespace kestrun::cli {
 
@@ -123,6 +124,15 @@ std::string near_miss_text(const modGeneral::NearMiss& miss) {
   return miss.left_out ? text + ", and it is " + left_out : text;
 }
 
+// The lines a poll pass writes for the drives a pinned entry does not trust.
+std::string strangers_text(const EntryVerdict& entry) {
+  std::string text;
+  for (const auto& stranger : entry.strangers) {
+    text += "  " + modGeneral::stranger_note(shell_quote(entry.label), stranger) + "\n";
+  }
+  return text;
+}
+
 std::string runs_text(const EntryVerdict& entry) {
   std::string text = "runs on " + entry.roots.front() + "\n";
   if (!entry.start_problem.empty()) {
@@ -134,6 +144,7 @@ std::string runs_text(const EntryVerdict& entry) {
   if (entry.roots.size() > 1) {
     text += "  " + modGeneral::shared_label_note(shell_quote(entry.label), entry.roots) + "\n";
   }
+  text += strangers_text(entry);
   text += "  argv:";
   for (const auto& word : entry.words) text += " " + shell_quote(word);
   text += "\n  env:";
@@ -154,6 +165,9 @@ std::string entry_text(const EntryVerdict& entry) {
       return text + "stops the walk: " + std::string(entry.check_error) + "\n";
     case EntryVerdict::Fate::not_reached:
       return text + "not reached\n";
+    case EntryVerdict::Fate::only_strangers:
+      return text + "does not run: no drive labelled " + shell_quote(entry.label) +
+             " is a pinned volume\n" + strangers_text(entry);
     case EntryVerdict::Fate::no_drive:
       break;
   }

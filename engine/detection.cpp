@@ -11,6 +11,7 @@
 #include "engine/action_log.h"
 #include "engine/drives.h"
 #include "engine/script.h"
+#include "engine/volume_pins.h"
 
 namespace modGeneral {
 
@@ -97,6 +98,10 @@ class Pass {
       report_.append("  label=").append(entry.label).append("\r\n");
       report_.append("  execute=").append(entry.exec).append("\r\n");
       if (!entry.check_error.empty()) fail_check(entry.check_error);
+      for (const auto& pin : entry.pins) report_.append("  volume=").append(pin).append("\r\n");
+      // A pin that cannot be read must not leave the entry running on any
+      // drive with the label.
+      if (!entry.volume_error.empty()) fail_check(entry.volume_error);
 
       const std::string& menu = entry.menu ? *entry.menu : no_menu;
       if (entry.menu) report_.append("  menu run=").append(menu).append("\r\n");
@@ -104,34 +109,45 @@ class Pass {
       if (mode_ == Mode::validate) {
         report_ += "Entry seems okay\r\n\r\n";
       } else {
-        const auto match = find_drive_for_label(snapshot_, entry.label);
-        if (!match.empty()) {
-          act(entry.label, mode_ == Mode::poll ? entry.exec : menu, match.substr(0, 3));
-        }
+        act(entry, menu);
       }
     }
   }
 
   // A failed operation is reported and the walk goes on with the next step.
-  void act(const std::string& label, const std::string& command, const std::string& root) {
+  void act(const ScriptEntry& entry, const std::string& menu) {
     try {
-      if (mode_ == Mode::poll) {
-        poll_actions(label, command, root);
-      } else {
-        menu_actions(label, command, root);
+      const auto match = match_entry(context_.drives, snapshot_, entry.label, entry.pins);
+      if (mode_ == Mode::menu) {
+        if (!match.roots.empty()) menu_actions(entry.label, menu, match.roots.front());
+        return;
       }
+      for (const auto& stranger : match.strangers) report_stranger(stranger);
+      if (!match.roots.empty()) poll_actions(entry.label, entry.exec, match.roots);
     } catch (...) {
       report_error(failure_text());
     }
   }
 
-  void poll_actions(const std::string& label, const std::string& exec, const std::string& root) {
+  void log_detected(const std::string& label, const std::string& root) {
+    log_size_check(context_.action_log);
+    log_append(context_.action_log, "Detected USB device labeled '" + label + "' on " + root);
+  }
+
+  // A warning rather than a result: the user hears of it on the desktop too.
+  void report_stranger(const StrangerVolume& stranger) {
+    log_detected(stranger.label, stranger.root);
+    log_append(context_.action_log, "  " + stranger_note("'" + stranger.label + "'", stranger));
+    log_keep_end_in_view(context_.action_log);
+    if (context_.events) context_.events->stranger_volume(stranger);
+  }
+
+  void poll_actions(const std::string& label, const std::string& exec,
+                    const std::vector<std::string>& roots) {
     TextPane& log = context_.action_log;
-    log_size_check(log);
-    log_append(log, "Detected USB device labeled '" + label + "' on " + root);
-    if (const auto roots = drives_labelled(snapshot_, label); roots.size() > 1) {
-      log_append(log, "  " + shared_label_note("'" + label + "'", roots));
-    }
+    const std::string& root = roots.front();
+    log_detected(label, root);
+    if (roots.size() > 1) log_append(log, "  " + shared_label_note("'" + label + "'", roots));
     log_keep_end_in_view(log);
     try {
       const auto error =

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/launcher.h"
+#include "engine/volume_pins.h"
 
 namespace modGeneral {
 
@@ -26,6 +27,9 @@ class EngineEvents {
     static_cast<void>(request);
     static_cast<void>(outcome);
   }
+  /// A drive carries a pinned entry's label but none of its volumes; the
+  /// entry did not run on it.
+  virtual void stranger_volume(const StrangerVolume& stranger) { static_cast<void>(stranger); }
 };
 
 }  // namespace modGeneral

@@ -12,6 +12,7 @@
 #include "engine/drives.h"
 #include "engine/script.h"
 #include "engine/text_bytes.h"
+#include "engine/volume_pins.h"
 
 namespace modGeneral {
 
@@ -148,14 +149,20 @@ Explanation explain(DriveApi& drives, std::string_view script) {
     verdict.label = entry.label;
     if (explanation.stopped) {
       verdict.fate = EntryVerdict::Fate::not_reached;
-    } else if (!entry.check_error.empty()) {
+    } else if (!entry.check_error.empty() || !entry.volume_error.empty()) {
       verdict.fate = EntryVerdict::Fate::stops;
-      verdict.check_error = entry.check_error;
+      verdict.check_error =
+          entry.check_error.empty() ? entry.volume_error : std::string(entry.check_error);
       explanation.stopped = true;
-    } else if (auto carrying = drives_labelled(snapshot, entry.label); !carrying.empty()) {
+    } else if (auto match = match_entry(drives, snapshot, entry.label, entry.pins);
+               !match.roots.empty()) {
       verdict.fate = EntryVerdict::Fate::runs;
-      verdict.request = make_launch_request(drives, entry.exec, carrying.front(), entry.label);
-      verdict.roots = std::move(carrying);
+      verdict.request = make_launch_request(drives, entry.exec, match.roots.front(), entry.label);
+      verdict.roots = std::move(match.roots);
+      verdict.strangers = std::move(match.strangers);
+    } else if (!match.strangers.empty()) {
+      verdict.fate = EntryVerdict::Fate::only_strangers;
+      verdict.strangers = std::move(match.strangers);
     } else {
       verdict.fate = EntryVerdict::Fate::no_drive;
       verdict.near_misses = near_misses(explanation.drives, entry.label);

@@ -10,6 +10,7 @@
 
 #include "engine/drive_api.h"
 #include "engine/launcher.h"
+#include "engine/volume_pins.h"
 
 namespace modGeneral {
 
@@ -36,7 +37,8 @@ struct NearMiss {
 };
 
 struct EntryVerdict {
-  enum class Fate { runs, no_drive, stops, not_reached };
+  /// only_strangers: drives carry the label, but none a pinned volume.
+  enum class Fate { runs, no_drive, only_strangers, stops, not_reached };
 
   std::size_t number = 0;  ///< from 1, in script order
   std::string label;
@@ -51,7 +53,9 @@ struct EntryVerdict {
   std::string_view special_label;
   /// runs: why the command would fail to start, in the launcher's words.
   std::string start_problem;
-  std::string_view check_error;  ///< stops
+  /// runs, only_strangers: the drives with the label that are not pinned.
+  std::vector<StrangerVolume> strangers;
+  std::string check_error;  ///< stops
 };
 
 struct Explanation {

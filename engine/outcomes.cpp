@@ -65,4 +65,9 @@ std::optional<Notice> finished_notice(const LaunchRequest& request, const Comman
   return Notice{title + " finished", "Ran for " + format_seconds(outcome.seconds) + " s"};
 }
 
+Notice stranger_notice(const StrangerVolume& stranger) {
+  return {"Unknown drive labelled '" + stranger.label + "' on " + stranger.root,
+          "It " + not_pinned_text(stranger) + ": the entry did not run."};
+}
+
 }  // namespace modGeneral

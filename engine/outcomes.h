@@ -8,6 +8,7 @@
 
 #include "engine/detection.h"
 #include "engine/launcher.h"
+#include "engine/volume_pins.h"
 
 namespace modGeneral {
 
@@ -34,5 +35,7 @@ inline constexpr double kNoticeSeconds = 10.0;
 Notice not_started_notice(const LaunchRequest& request, const std::string& reason);
 /// For a failure, or a success of kNoticeSeconds or more; nothing otherwise.
 std::optional<Notice> finished_notice(const LaunchRequest& request, const CommandOutcome& outcome);
+/// For a drive that carries a pinned entry's label but none of its volumes.
+Notice stranger_notice(const StrangerVolume& stranger);
 
 }  // namespace modGeneral

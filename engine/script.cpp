@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/volume_pins.h"
+
 namespace modGeneral {
 
 std::size_t find_key(std::string_view script, std::string_view key, std::size_t from) {
@@ -36,6 +38,10 @@ std::string get_ignore_list(std::string_view script) {
 }
 
 namespace {
+
+// "volume:" where a line starts: scripts written before the key existed may
+// hold the word inside a command or a note, and must read as they always did.
+constexpr std::string_view kVolumeLineStart = "\r\nvolume:";
 
 std::string replace_all(std::string_view text, std::string_view what, std::string_view with) {
   std::string result;
@@ -74,6 +80,7 @@ EntryWalker::EntryWalker(std::string_view script)
       labels_(script, kLabelKey),
       execs_(script, kExecKey),
       menus_(script, kMenuRunKey),
+      volume_lines_(script, kVolumeLineStart),
       label_at_(labels_.at_or_after(1)) {}
 
 bool EntryWalker::next(ScriptEntry* entry) {
@@ -95,8 +102,25 @@ bool EntryWalker::next(ScriptEntry* entry) {
   } else {
     entry->check_error = {};
   }
+  read_pins(next_label_at, entry);
   label_at_ = next_label_at;
   return true;
+}
+
+void EntryWalker::read_pins(std::size_t next_label_at, ScriptEntry* entry) {
+  entry->pins.clear();
+  entry->volume_error.clear();
+  for (auto at = volume_lines_.at_or_after(label_at_);
+       at > 0 && (next_label_at == 0 || at < next_label_at);
+       at = volume_lines_.at_or_after(at + 1)) {
+    const auto key_at = at + 2;  // past the CR LF
+    auto value = read_line_value(script_, key_at + kVolumeKey.size());
+    if (!is_pinnable_identity(value)) {
+      entry->volume_error = volume_line_error(script_, key_at, value);
+      return;
+    }
+    entry->pins.push_back(std::move(value));
+  }
 }
 
 }  // namespace modGeneral

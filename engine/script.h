@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace modGeneral {
 
@@ -40,6 +41,11 @@ struct ScriptEntry {
   std::optional<std::string> menu;
   /// kExecMissingError or kBlankError when the entry breaks a rule, else empty.
   std::string_view check_error;
+  /// The values of its "volume:" lines up to the first that holds no
+  /// pinnable identity; empty when it has none.
+  std::vector<std::string> pins;
+  /// Why that line was not read, naming it; empty when every line was.
+  std::string volume_error;
 };
 
 /// Reads a script's entries in order. A pass stops at the first entry with a
@@ -51,6 +57,8 @@ class EntryWalker {
   bool next(ScriptEntry* entry);
 
  private:
+  void read_pins(std::size_t next_label_at, ScriptEntry* entry);
+
   // Finds a key at or after a position, remembering its last answer: the walk
   // asks for "exec:" and "menurun:" at or after every entry, and without the
   // memory a script with no "menurun:" at all is searched to its end per entry.
@@ -71,6 +79,7 @@ class EntryWalker {
   KeyFinder labels_;
   KeyFinder execs_;
   KeyFinder menus_;
+  KeyFinder volume_lines_;
   std::size_t label_at_;
 };
 

@@ -58,8 +58,7 @@ bool QtDesktop::tray_available() { return QSystemTrayIcon::isSystemTrayAvailable
 void QtDesktop::notify(QSystemTrayIcon* icon, const QString& title, const QString& text) {
   // With a tray host, Qt hands this to the desktop's notification service
   // where there is one and shows a balloon by the icon otherwise.
-  constexpr int kShownMs = 10000;
-  icon->showMessage(title, text, icon->icon(), kShownMs);
+  icon->showMessage(title, text, icon->icon(), kNoticeShownMs);
 }
 
 std::optional<platform::SystemError> QtDesktop::open_url(const QUrl& url) {

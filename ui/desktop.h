@@ -13,6 +13,9 @@ class QWidget;
 
 namespace kestrun::ui {
 
+/// How long a notification stays on screen.
+inline constexpr int kNoticeShownMs = 10000;
+
 class Desktop {
  public:
   virtual ~Desktop() = default;

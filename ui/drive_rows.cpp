@@ -10,6 +10,7 @@
 #include "engine/explain.h"
 #include "engine/script.h"
 #include "engine/text_bytes.h"
+#include "engine/volume_pins.h"
 
 namespace kestrun::ui {
 namespace {
@@ -78,7 +79,12 @@ QString entries_line(const modGeneral::Explanation& explanation, std::string_vie
   if (explanation.entries.empty()) return {};
   QStringList acting;
   const modGeneral::EntryVerdict* acting_elsewhere = nullptr;
+  const modGeneral::EntryVerdict* pinned_elsewhere = nullptr;
   for (const auto& entry : explanation.entries) {
+    if (!pinned_elsewhere && std::any_of(entry.strangers.begin(), entry.strangers.end(),
+                                         [&](const auto& s) { return s.root == root; })) {
+      pinned_elsewhere = &entry;
+    }
     if (entry.fate != modGeneral::EntryVerdict::Fate::runs) continue;
     if (entry.roots.front() == root) {
       acting << QStringLiteral("%1 %2").arg(entry.number).arg(quoted(entry.label));
@@ -100,6 +106,11 @@ QString entries_line(const modGeneral::Explanation& explanation, std::string_vie
   }
   if (fate == DriveFate::wrong_type) {
     return none + QStringLiteral(": drives of its type are never matched.");
+  }
+  if (pinned_elsewhere) {
+    return none + QStringLiteral(": entry %1 %2 is pinned to another volume.")
+                      .arg(pinned_elsewhere->number)
+                      .arg(quoted(pinned_elsewhere->label));
   }
   if (acting_elsewhere) {
     return none +
@@ -216,6 +227,30 @@ std::optional<QString> paste_refusal(std::string_view label, std::string_view ro
              "The label of %1 was not pasted: it holds %2.\n"
              "In the script, such a label could start a line or a command of its own.")
       .arg(text_of(root), listed);
+}
+
+DrivePaste drive_paste(const std::string& row, const std::string& root, ListedDrives& drives,
+                       bool pin) {
+  // Everything after the label is " (", the 3-character root and ")".
+  if (row.size() < 6) return {};
+  const std::string label = row.substr(0, row.size() - 6);
+  // A label or an identity is the drive's, not the user's: pasted as it is, it
+  // could put a line or a command of its own into the script.
+  if (auto refusal = paste_refusal(label, root)) return {{}, std::move(refusal)};
+  if (!pin) return {label, std::nullopt};
+  const auto identity = drives.locate(root).identity;
+  if (modGeneral::is_pinnable_identity(identity)) {
+    return {"label:" + label + "\r\nvolume:" + identity + "\r\n", std::nullopt};
+  }
+  const QString why = identity.empty()
+                          ? QStringLiteral("its identity cannot be read")
+                          : QStringLiteral(
+                                "it is known only as %1, which another drive could "
+                                "carry too")
+                                .arg(text_of(modGeneral::escape_for_terminal(identity)));
+  return {
+      {},
+      QStringLiteral("The label and volume of %1 were not pasted: %2.").arg(text_of(root), why)};
 }
 
 }  // namespace kestrun::ui

@@ -54,4 +54,14 @@ void set_row_tips(QListWidget* list, ListedDrives& drives, std::string_view scri
 /// break, another control character or a script key), or std::nullopt.
 std::optional<QString> paste_refusal(std::string_view label, std::string_view root);
 
+/// What pasting a drive row (its kRowBytesRole and kRowRootRole data) puts
+/// into the script: the drive's bare label, or with `pin` its "label:" and
+/// "volume:" lines; or why nothing may go in.
+struct DrivePaste {
+  std::string text;
+  std::optional<QString> refusal;
+};
+DrivePaste drive_paste(const std::string& row, const std::string& root, ListedDrives& drives,
+                       bool pin);
+
 }  // namespace kestrun::ui

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
@@ -128,6 +129,9 @@ void frmAdvanced::connect_events() {
   connect(cmdCancel, &QPushButton::clicked, this, &frmAdvanced::cmdCancel_Click);
   connect(chkValidate, &QPushButton::clicked, this, &frmAdvanced::chkValidate_Click);
   connect(cmdValidationLog, &QPushButton::clicked, this, &frmAdvanced::cmdValidationLog_Click);
+  lstDrives->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(lstDrives, &QListWidget::customContextMenuRequested, this,
+          &frmAdvanced::lstDrives_ContextMenu);
   for (QObject* watched :
        {static_cast<QObject*>(Label1), static_cast<QObject*>(Label3), static_cast<QObject*>(Label6),
         static_cast<QObject*>(Label5), static_cast<QObject*>(lstDrives->viewport())}) {
@@ -191,19 +195,34 @@ void frmAdvanced::Label5_DblClick() { insert_at_caret(Label5->text().toStdString
 void frmAdvanced::lstDrives_DblClick() {
   const QList<QListWidgetItem*> selected = lstDrives->selectedItems();
   if (selected.isEmpty()) return;
-  const QListWidgetItem* item = selected.front();
-  const std::string row = item->data(kRowBytesRole).toByteArray().toStdString();
-  // Everything after the label is " (", the 3-character root and ")".
-  if (row.size() < 6) return;
-  const std::string label = row.substr(0, row.size() - 6);
-  // A label is the drive's, not the user's: pasted as it is, it could put a
-  // line or a command of its own into the script.
-  if (const auto refusal =
-          paste_refusal(label, item->data(kRowRootRole).toByteArray().toStdString())) {
-    desktop_.show_message(this, *refusal, QStringLiteral("Kestrun"), true);
+  paste_drive(selected.front()->data(kRowBytesRole).toByteArray(),
+              selected.front()->data(kRowRootRole).toByteArray(), false);
+}
+
+void frmAdvanced::lstDrives_ContextMenu(const QPoint& at) {
+  const QListWidgetItem* row = lstDrives->itemAt(at);
+  if (row == nullptr) return;
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  // The list may be refilled while the menu is open: the row is kept by value.
+  menu->addAction(
+      QStringLiteral("Paste label and volume"), this,
+      [this, text = row->data(kRowBytesRole).toByteArray(),
+       root = row->data(kRowRootRole).toByteArray()] { paste_drive(text, root, true); });
+  menu->popup(lstDrives->viewport()->mapToGlobal(at));
+}
+
+void frmAdvanced::paste_drive(const QByteArray& row, const QByteArray& root, bool pin) {
+  auto paste = drive_paste(row.toStdString(), root.toStdString(), *listed_, pin);
+  if (paste.refusal) {
+    desktop_.show_message(this, *paste.refusal, QStringLiteral("Kestrun"), true);
     return;
   }
-  insert_at_caret(label);
+  // The "volume:" line counts only at the start of a line.
+  const std::string script = txtAdvanced->text();
+  const auto caret = modGeneral::character_offset(script, txtAdvanced->selection_start());
+  if (pin && caret > 0 && script[caret - 1] != '\n') paste.text.insert(0, "\r\n");
+  insert_at_caret(paste.text);
 }
 
 // A selection is not replaced: the text goes in front of it.

@@ -9,7 +9,9 @@
 #include "engine/detection.h"
 
 class QLabel;
+class QByteArray;
 class QListWidget;
+class QPoint;
 class QPushButton;
 class QTimer;
 
@@ -85,10 +87,12 @@ class frmAdvanced : public QDialog, private frmAdvancedControls {
   void Label6_DblClick();
   void Label5_DblClick();
   void lstDrives_DblClick();
+  void lstDrives_ContextMenu(const QPoint& at);
 
   void lay_out();
   void connect_events();
   void refresh_drive_list();
+  void paste_drive(const QByteArray& row, const QByteArray& root, bool pin);
   void insert_at_caret(const std::string& text);
   void set_advanced_width(int twips);
 

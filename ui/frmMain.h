@@ -105,7 +105,9 @@ class frmMain : public QWidget, private modGeneral::EngineEvents, private frmMai
                            const std::string& reason) override;
   void command_finished(const modGeneral::LaunchRequest& request,
                         const modGeneral::CommandOutcome& outcome) override;
+  void stranger_volume(const modGeneral::StrangerVolume& stranger) override;
   void notify(const modGeneral::Notice& notice);
+  void warn(const modGeneral::Notice& notice);
 
   modGeneral::SettingsStore& settings_;
   Desktop& desktop_;

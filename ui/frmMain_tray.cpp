@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QTimer>
 
 #include "engine/detection.h"
 #include "engine/outcomes.h"
@@ -79,6 +80,25 @@ void frmMain::notify(const modGeneral::Notice& notice) {
   // Notifications come from the tray icon, which is there while the window is
   // in the tray; a window on screen shows the same in its log.
   if (!tray->mPopNotify->isChecked() || !tray->is_added() || !desktop_.tray_available()) return;
+  desktop_.notify(tray->icon(), QString::fromStdString(notice.title),
+                  QString::fromStdString(notice.text));
+}
+
+void frmMain::stranger_volume(const modGeneral::StrangerVolume& stranger) {
+  warn(modGeneral::stranger_notice(stranger));
+}
+
+// A warning is not a command's result: it is shown whatever the notify item
+// says, and while the window is on screen too, from an icon put in the tray
+// for as long as the notification shows.
+void frmMain::warn(const modGeneral::Notice& notice) {
+  if (!desktop_.tray_available()) return;
+  if (!tray->is_added()) {
+    tray->add(windowTitle());
+    QTimer::singleShot(kNoticeShownMs, this, [this] {
+      if (isVisible()) tray->remove();
+    });
+  }
   desktop_.notify(tray->icon(), QString::fromStdString(notice.title),
                   QString::fromStdString(notice.text));
 }

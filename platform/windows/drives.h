@@ -19,6 +19,11 @@ class WindowsDriveApi : public modGeneral::DriveApi {
   /// The whole label, however long the file system allows it to be.
   std::optional<std::string> volume_label(std::string_view root) override;
   modGeneral::DriveType drive_type(std::string_view root) override;
+  /// The root itself, and as identity the volume's serial number written as
+  /// Linux writes the same filesystem's: "uuid:" and "XXXX-XXXX" in upper-case
+  /// hex for FAT, exFAT and most others, and all 16 digits of an NTFS serial
+  /// where the volume lets itself be asked for them.
+  modGeneral::DriveLocation locate(std::string_view root) override;
 };
 
 }  // namespace kestrun::platform

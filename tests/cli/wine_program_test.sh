@@ -49,3 +49,20 @@ k --list-drives >"$work/drives"
 head -n 1 "$work/drives" | grep -q '^root' || fail "--list-drives printed no header: $(cat "$work/drives")"
 grep -q '^C:\\' "$work/drives" || fail "--list-drives does not list C:\\: $(cat "$work/drives")"
 echo "ok: --list-drives lists the drives"
+
+# A stick whose volume serial Wine reads from its folder's .windows-serial:
+# --list-drives shows it as Linux shows a FAT stick's, and an entry pinned to
+# it runs on it. Wine sees a new drive once its server has started again.
+mkdir "$work/stick"
+printf 'PINNED' >"$work/stick/.windows-label"
+printf '2f1c9a7b' >"$work/stick/.windows-serial"
+ln -s "$work/stick" "$WINEPREFIX/dosdevices/p:"
+wineserver -k
+wineserver -w
+k --list-drives >"$work/drives"
+identity=$(awk -F'\t' '$1 == "P:\\" { print $8 }' "$work/drives")
+[ "$identity" = uuid:2F1C-9A7B ] || fail "P: has the identity '$identity': $(cat "$work/drives")"
+printf 'label:PINNED\nvolume:uuid:2F1C-9A7B\nexec:notepad.exe %%1\n' >"$work/pinned.txt"
+k --explain "$(winepath -w "$work/pinned.txt")" >"$work/out" 2>&1 || fail "--explain: $(cat "$work/out")"
+grep -q "^Entry 1 'PINNED': runs on P:" "$work/out" || fail "not run on P:: $(cat "$work/out")"
+echo "ok: a drive's serial is its identity, and an entry pinned to it runs on it"

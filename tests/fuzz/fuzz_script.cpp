@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kestrun::testing::FakeWorld world;
   world.machine.plug("C:\\", "SYSTEM", modGeneral::kDriveFixed);
   world.machine.plug("E:\\", "PEN");
+  world.machine.set_location("E:\\", "/media/pen", "/dev/sdb1", "uuid:2F1C-9A7B");
   world.machine.plug("F:\\", "");
   world.store_script(script);
 

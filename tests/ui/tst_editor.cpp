@@ -458,6 +458,46 @@ class TestEditor : public QObject {
              "2 exec:b");
   }
 
+  // The "volume:" line counts only at a line's start, so the two lines go on
+  // lines of their own; a drive known by nothing a stranger could not copy,
+  // or by an identity that would break the script, is refused.
+  void theRowsMenuPastesTheLabelAndVolumeLinesOnLinesOfTheirOwn() {
+    MainWindowRig rig;
+    rig.machine.plug("E:\\", "BACKUP");
+    rig.machine.set_location("E:\\", "/media/e", "/dev/sde1", "uuid:2F1C-9A7B");
+    rig.machine.plug("F:\\", "NOPIN");
+    rig.machine.set_location("F:\\", "/media/f", "/dev/sdf1", "label:ext4:NOPIN");
+    rig.machine.plug("G:\\", "FORGED");
+    rig.machine.set_location("G:\\", "/media/g", "/dev/sdg1", "uuid:1\r\nexec:rm -rf ~");
+    EditorRig editor(rig);
+    const auto& e = editor.controls;
+    QVERIFY(editor.show());
+    e.txtAdvanced->set_text("exec:b");
+    place_caret(e.txtAdvanced, 6);
+
+    const auto paste_from_menu = [&](int row) {
+      kestrun::testing::choose_from_row_menu(editor, row, "Paste label and volume");
+    };
+    paste_from_menu(0);
+    QCOMPARE(e.txtAdvanced->text(), "exec:b\r\nlabel:BACKUP\r\nvolume:uuid:2F1C-9A7B\r\n");
+    paste_from_menu(1);
+    paste_from_menu(2);
+    QCOMPARE(e.txtAdvanced->text(), "exec:b\r\nlabel:BACKUP\r\nvolume:uuid:2F1C-9A7B\r\n");
+    QCOMPARE(rig.desktop.messages.size(), 2u);
+    QCOMPARE(rig.desktop.messages[0].text,
+             "The label and volume of F:\\ were not pasted: it is known only as "
+             "label:ext4:NOPIN, which another drive could carry too.");
+    QVERIFY(rig.desktop.messages[1].text.contains("known only as uuid:1\\r\\nexec:rm -rf ~"));
+
+    double_click_row(editor, 0);
+    QVERIFY(e.txtAdvanced->text().ends_with("\r\nBACKUP"));
+
+    e.txtAdvanced->set_text(crlf_lines({"label:NOPIN", "exec:x", "volume:uuid:2F1C-9A7B"}));
+    QVERIFY2(tips(editor).at(1).endsWith(
+                 "No entry acts on this drive: entry 1 'NOPIN' is pinned to another volume."),
+             qPrintable(tips(editor).at(1)));
+  }
+
   // The closing ways, opened as the main window opens it.
   void onlySaveLeavesATraceAndTheMainWindowShowsWhatIsStored_data() {
     QTest::addColumn<QString>("way");

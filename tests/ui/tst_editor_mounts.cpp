@@ -1,18 +1,24 @@
 // SPDX-License-Identifier: MIT
-// The editor over the real drives, as root: a btrfs label long enough to hide
-// a command behind spaces, and one with a line break, on loop mounts.
+// The windows over the real drives, as root, on loop mounts: a btrfs label
+// long enough to hide a command behind spaces, and one with a line break; two
+// ext4 sticks sharing a label, one of them the volume an entry is pinned to.
 #include <unistd.h>
 
 #include <QListWidget>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUuid>
 
 #include "platform/platform.h"
 #include "tests/hostile/system.h"
+#include "tests/platform/linux/listed_mounts.h"
+#include "tests/platform/linux/unique_label.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/drive_rows.h"
 #include "ui/frmAdvanced.h"
 #include "ui/rich_text_pane.h"
+#include "ui/tray_icon.h"
 
 namespace {
 
@@ -87,6 +93,69 @@ class TestEditorMounts : public QObject {
     QCOMPARE(e.txtAdvanced->text(), "");
     QVERIFY(desktop.messages.back().text.contains("a line break and the key 'exec:'"));
     QVERIFY(launcher.launched.empty());
+  }
+
+  // The entry pasted from the user's own stick runs on it alone; the other
+  // stick is reported and notified. An entry written before pins existed, with
+  // the word in its command, runs as it always did.
+  void aPinnedEntryRunsOnlyOnItsOwnStickOfTwoWithOneLabel() {
+    if (geteuid() != 0) QSKIP("loop mounts need root; CI runs this as root");
+    QTemporaryDir folder;
+    const std::string label = kestrun::testing::unique_label("KPIN");
+    const auto uuid = [] {
+      return QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    };
+    const std::string own_uuid = uuid();
+    const std::string other_uuid = uuid();
+    kestrun::testing::LoopImage own, other;
+    std::string own_folder, other_folder;
+    for (auto [disk, id, name, at] : {std::tuple{&own, own_uuid, "own", &own_folder},
+                                      std::tuple{&other, other_uuid, "other", &other_folder}}) {
+      const auto made = disk->create(folder.filePath(name).toStdString() + ".img", "16M", "ext4",
+                                     {"mkfs.ext4", "-q", "-L", label, "-U", id});
+      QVERIFY2(made.empty(), made.c_str());
+      *at = folder.filePath(name).toStdString();
+      QVERIFY(QDir().mkdir(QString::fromStdString(*at)));
+      const auto mounted = disk->mount_at(*at);
+      QVERIFY2(mounted.empty(), mounted.c_str());
+    }
+
+    const auto drives = kestrun::platform::make_drive_api();
+    kestrun::testing::MainWindowRig rig(drives.get());
+    const auto own_root = kestrun::testing::root_mounted_at(*drives, own_folder);
+    const auto other_root = kestrun::testing::root_mounted_at(*drives, other_folder);
+    QVERIFY(!own_root.empty() && !other_root.empty());
+    std::string pinned;
+    {
+      kestrun::testing::EditorRig editor(rig);
+      QVERIFY(editor.show());
+      const QListWidget* list = editor.controls.lstDrives;
+      int row = 0;
+      while (row < list->count() &&
+             list->item(row)->data(kestrun::ui::kRowRootRole).toByteArray() != own_root.c_str()) {
+        ++row;
+      }
+      QVERIFY(row < list->count());
+      kestrun::testing::choose_from_row_menu(editor, row, "Paste label and volume");
+      pinned = editor.controls.txtAdvanced->text();
+    }
+    QCOMPARE(pinned, "label:" + label + "\r\nvolume:uuid:" + own_uuid + "\r\n");
+
+    rig.store(modGeneral::kAdvanced, pinned + "exec:pinned %1\r\nlabel:" + label +
+                                         "\r\nexec:legacy --volume:uuid:" + other_uuid + " %1\r\n");
+    rig.load();
+    rig.controls.cmdAction->click();
+    std::vector<std::string> commands;
+    for (const auto& request : rig.launcher.launched) commands.push_back(request.command);
+    QCOMPARE(commands, (std::vector<std::string>{"pinned " + own_root,
+                                                 "legacy --volume:uuid:" + other_uuid + " " +
+                                                     std::min(own_root, other_root)}));
+    const auto note = "  not run: '" + label + "' on " + other_root +
+                      " is volume uuid:" + other_uuid + ", not the pinned uuid:" + own_uuid +
+                      "\r\n";
+    QVERIFY2(rig.log().find(note) != std::string::npos, rig.log().c_str());
+    QCOMPARE(rig.desktop.notices.size(), 1);
+    QVERIFY(rig.desktop.notices[0].contains(QString::fromStdString(other_root)));
   }
 };
 

@@ -179,6 +179,24 @@ class TestTray : public QObject {
     QVERIFY(QString::fromStdString(rig.log()).endsWith("exit code 3 after 1.0 s\r\n"));
   }
 
+  // A warning, not a result: neither the notify item nor an open window
+  // holds it back, and the icon it comes from is put in the tray for it.
+  void aStrangersStickWithAPinnedLabelIsNotifiedWithTheWindowOnScreen() {
+    MainWindowRig rig;
+    rig.store(kAdvanced, crlf_lines({"label:BACKUP", "exec:backup %1", "volume:uuid:2F1C-9A7B"}));
+    rig.store(modGeneral::kNotify, "0");
+    rig.machine.plug("F:\\", "BACKUP");
+    rig.machine.set_location("F:\\", "/media/f", "/dev/sdf1", "uuid:1111-2222");
+    rig.load();
+    QVERIFY(rig.window->isVisible() && !rig.controls.tray->is_added());
+    rig.controls.cmdAction->click();
+    QVERIFY(rig.launcher.launched.empty());
+    QCOMPARE(rig.desktop.notices,
+             QStringList({"Unknown drive labelled 'BACKUP' on F:\\ | It is volume uuid:1111-2222, "
+                          "not the pinned uuid:2F1C-9A7B: the entry did not run."}));
+    QVERIFY(rig.controls.tray->is_added());
+  }
+
   void exitAsksFirstAndEndsTheProgramOnYes() {
     MainWindowRig rig;
     to_tray(rig);

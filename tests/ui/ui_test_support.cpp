@@ -2,7 +2,10 @@
 #include "tests/ui/ui_test_support.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QListWidget>
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 
@@ -33,10 +36,11 @@ std::optional<platform::SystemError> FakeDesktop::open_url(const QUrl& url) {
   return open_failure;
 }
 
-MainWindowRig::MainWindowRig()
+MainWindowRig::MainWindowRig(modGeneral::DriveApi* drives)
     : settings_path(folder.filePath("Kestrun.conf")),
       settings(settings_path),
-      window(std::make_unique<ui::frmMain>(machine, launcher, settings, desktop)),
+      window(
+          std::make_unique<ui::frmMain>(drives ? *drives : machine, launcher, settings, desktop)),
       controls(*window) {}
 
 modGeneral::Context& MainWindowRig::context() { return *window->context_; }
@@ -54,6 +58,21 @@ bool EditorRig::show() {
 }
 
 int EditorRig::advanced_width() const { return window.advanced_span_.width; }
+
+void choose_from_row_menu(const EditorRig& editor, int row, const QString& action) {
+  QListWidget* list = editor.controls.lstDrives;
+  const QPoint at = list->visualItemRect(list->item(row)).center();
+  QContextMenuEvent press(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(list->viewport(), &press);
+  QMenu* menu = nullptr;
+  QTRY_VERIFY((menu = editor.window.findChild<QMenu*>()) && menu->isVisible());
+  QStringList captions;
+  for (QAction* item : menu->actions()) captions << item->text();
+  QVERIFY2(captions.contains(action), qPrintable(captions.join(", ")));
+  menu->actions().at(captions.indexOf(action))->trigger();
+  menu->close();
+  QTRY_VERIFY(editor.window.findChild<QMenu*>() == nullptr);
+}
 
 void fire(QTimer* timer) { QVERIFY(QMetaObject::invokeMethod(timer, "timeout")); }
 

@@ -53,9 +53,10 @@ class FakeDesktop : public ui::Desktop {
   int quits = 0;
 };
 
-/// Everything a main window needs, with nothing real but the settings file.
+/// Everything a main window needs, with nothing real but the settings file
+/// and, when given, the drives.
 struct MainWindowRig {
-  MainWindowRig();
+  explicit MainWindowRig(modGeneral::DriveApi* drives = nullptr);
 
   /// Runs the start-up sequence, closing the splash by firing its timer.
   /// `during_splash` runs while the splash is up.
@@ -100,6 +101,9 @@ struct SplashRig {
 
   const ui::frmSplashControls& controls;
 };
+
+/// Chooses `action` from the context menu of the editor's drive row `row`.
+void choose_from_row_menu(const EditorRig& editor, int row, const QString& action);
 
 /// Fires `timer` once, reaching its handler as the event loop does, without
 /// waiting for it.

@@ -267,10 +267,13 @@ TEST_F(FuseMounts, RootsOwnPlainFuseMountIsNoBlockDeviceEither) {
   EXPECT_TRUE(listed(api, real_));
 }
 
-TEST_F(FuseMounts, TheUsersOwnExfatStickThroughFuseStaysADrive) {
+// Its serial is its identity, written as a FAT stick's is, so an entry can be
+// pinned to it.
+TEST_F(FuseMounts, TheUsersOwnExfatStickThroughFuseStaysADriveAndCanBePinned) {
   const auto label = "KX" + suffix_;
   const auto device = attach("exfat", {"mkfs.exfat", "-L", label}, "8M");
   ASSERT_FALSE(device.empty()) << problem_;
+  ASSERT_TRUE(check(run({"tune.exfat", "-I", "0x1a2b3c4d", device}))) << problem_;
   const auto folder = folder_for("exfat", 0);
   ASSERT_EQ(run({"mount.exfat-fuse", device, folder}).status, 0);
   LinuxDriveApi api;
@@ -279,7 +282,22 @@ TEST_F(FuseMounts, TheUsersOwnExfatStickThroughFuseStaysADrive) {
   if (!root.empty()) {
     EXPECT_EQ(api.volume_label(root), label);
     EXPECT_EQ(api.locate(root).device, device);
-    EXPECT_TRUE(api.locate(root).identity.starts_with("uuid:")) << api.locate(root).identity;
+    EXPECT_EQ(api.locate(root).identity, "uuid:1A2B-3C4D");
+
+    testing::FakeLauncher launcher;
+    testing::MemorySettings settings;
+    testing::MemoryPane log;
+    testing::RecordingRunItem run_item;
+    modGeneral::Context context{api, launcher, settings, log, run_item, {}};
+    std::string ignored;
+    settings.write(
+        modGeneral::kAdvanced,
+        testing::crlf_lines({"label:" + label, "exec:run %1", "volume:uuid:1A2B-3C4D",
+                             "label:" + label, "exec:never %1", "volume:uuid:1A2B-3C4E"}),
+        &ignored);
+    modGeneral::run_detection(context, modGeneral::Mode::poll);
+    ASSERT_EQ(launcher.launched.size(), 1u) << log.text();
+    EXPECT_EQ(launcher.launched[0].command, "run " + root);
   }
   umount2(folder.c_str(), 0);
 }

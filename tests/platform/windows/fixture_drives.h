@@ -26,5 +26,7 @@ inline const FixtureDrive kFixtureDrives[] = {
     {"L:\\", "  LEADING SPACES", 3},
 };
 inline const std::string kGoneRoot = "M:\\";
+// E:'s volume serial, set by a .windows-serial file, as its identity.
+inline const std::string kSerialIdentity = "uuid:1A2B-3C4D";
 
 }  // namespace kestrun::testing

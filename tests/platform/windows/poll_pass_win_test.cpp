@@ -5,6 +5,7 @@
 
 #include "engine/detection.h"
 #include "engine/drives.h"
+#include "fixture_drives.h"
 #include "platform/windows/drives.h"
 #include "platform/windows/launcher.h"
 #include "platform/windows/registry_store.h"
@@ -110,6 +111,31 @@ TEST_F(PollPassOnWindows, StartsTheCommandsOfThePresentDrivesWithTheirPlaceholde
   const std::string before = log.text();
   modGeneral::run_detection(context, modGeneral::Mode::poll);
   EXPECT_EQ(log.text(), before);
+}
+
+// E:'s serial reads as a FAT stick's serial does on Linux, so an entry
+// pinned there runs here; F: is pinned to a serial it does not have.
+TEST(EngineOnWindows, APinnedEntryRunsOnlyOnTheDriveWithItsSerial) {
+  WindowsDriveApi drives;
+  EXPECT_EQ(drives.locate("E:\\").identity, testing::kSerialIdentity);
+  testing::FakeLauncher launcher;
+  testing::MemorySettings settings;
+  testing::MemoryPane log;
+  testing::RecordingRunItem run_item;
+  modGeneral::Context context{drives, launcher, settings, log, run_item, {}};
+  std::string error;
+  ASSERT_TRUE(settings.write(
+      modGeneral::kAdvanced,
+      testing::crlf_lines({"label:THIRTEEN CHRS", "exec:own %1",
+                           "volume:" + testing::kSerialIdentity, "label:FOURTEEN CHARS",
+                           "exec:never %1", "volume:" + testing::kSerialIdentity}),
+      &error));
+  modGeneral::run_detection(context, modGeneral::Mode::poll);
+  ASSERT_EQ(launcher.launched.size(), 1u) << log.text();
+  EXPECT_EQ(launcher.launched[0].command, "own E:\\");
+  EXPECT_NE(log.text().find("  not run: 'FOURTEEN CHARS' on F:\\ is volume uuid:"),
+            std::string::npos)
+      << log.text();
 }
 
 }  // namespace

@@ -35,5 +35,7 @@ for d in "${!type[@]}"; do
   if [ -n "${label[$d]}" ]; then printf '%s' "${label[$d]}" >"$drives/$d/.windows-label"; fi
   ln -s "$drives/$d" "$WINEPREFIX/dosdevices/$d:"
 done
+# Wine reads a folder drive's volume serial from this file, in hex.
+printf '1a2b3c4d' >"$drives/e/.windows-serial"
 # A drive whose folder is gone, the nearest Wine comes to an empty card reader.
 ln -s "$drives/gone" "$WINEPREFIX/dosdevices/m:"
