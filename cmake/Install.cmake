@@ -14,7 +14,7 @@ include(GNUInstallDirs)
 
 install(TARGETS kestrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-install(FILES packaging/org.example.Kestrun.desktop
+install(FILES packaging/${KESTRUN_DESKTOP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 include(cmake/Metainfo.cmake)
 kestrun_configure_metainfo(${PROJECT_SOURCE_DIR}/packaging/org.example.Kestrun.metainfo.xml.in

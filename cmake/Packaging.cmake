@@ -20,11 +20,21 @@ if(WIN32)
   set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/kestrun.ico)
   set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/kestrun.ico)
   set(CPACK_NSIS_URL_INFO_ABOUT "${KESTRUN_HOME_URL}")
-  set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
   set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Kestrun)
   # A 64-bit installer for a 64-bit program: it needs no 32-bit layer, and it
-  # writes the uninstaller's entry where 64-bit Windows looks for it.
-  set(CPACK_NSIS_DEFINES "Unicode true\nTarget amd64-unicode")
+  # writes the uninstaller's entry where 64-bit Windows looks for it. The page
+  # "Start with Windows" comes before the files are installed; the installed
+  # version is removed by the install itself rather than up front, so that the
+  # page can first read the user's choice from it. (NSIS's single quotes: CPack
+  # passes double quotes on as list separators.)
+  set(CPACK_NSIS_DEFINES "Unicode true\nTarget amd64-unicode
+!define KESTRUN_INSTALL_KEY '${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}'
+!include '${PROJECT_SOURCE_DIR}/packaging/start_at_login.nsh'")
+  set(CPACK_NSIS_PAGE_COMPONENTS "Page custom StartAtLoginPage StartAtLoginPageLeave")
+  set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "!insertmacro KESTRUN_REMOVE_INSTALLED_VERSION")
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro KESTRUN_APPLY_START_AT_LOGIN")
+  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!insertmacro KESTRUN_FORGET_START_AT_LOGIN")
   # The installer's licence page.
   configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/LICENSE.txt COPYONLY)
   set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_BINARY_DIR}/LICENSE.txt)

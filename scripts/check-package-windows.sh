@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Installs the Windows installer from `make package-windows` silently under
-# Wine in a fresh prefix, as a user would: the files, the Start menu entry and
-# the entry in Apps & features; the installed program's --version; the program
-# started on a display until its main window shows. Then uninstalls it and
-# checks that its files are gone and the user's settings are kept.
-#   scripts/check-package-windows.sh BUILD_FOLDER
+# Installs the Windows installer from `make package-windows` under Wine in a
+# fresh prefix, as a user would, taking every page's default: the files, the
+# Start menu entry, the entry in Apps & features and the login entry (the
+# page "Start with Windows" has its box checked); the installed program's
+# --version. The start of a session (a plain wineboot, which runs the user's
+# Run entries) starts the program until its main window shows. Silent
+# upgrades: /STARTATLOGIN=0 removes the login entry, none keeps the choice,
+# /STARTATLOGIN=1 brings it back, a wrong value is refused. Then uninstalls it
+# and checks that its files and the login entry are gone and the user's
+# settings are kept.
+#   scripts/check-package-windows.sh BUILD_FOLDER [SCREENSHOT_FOLDER]
+# With a screenshot folder, leaves installer-wine.png there: the page
+# "Start with Windows".
 set -euo pipefail
 build=$(realpath "$1")
+shots=${2:+$(realpath "$2")}
 cd "$(dirname "$0")/.."
 installer=$(ls "$build"/Kestrun-*-win64.exe | head -n 1)
 zip=$(ls "$build"/Kestrun-*-win64.zip | head -n 1)
@@ -36,8 +44,28 @@ program_files=$WINEPREFIX/drive_c/Program\ Files/Kestrun
 settings='HKCU\Software\VB and VBA Program Settings\Kestrun\Settings'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrun'
 
-wine "$installer" /S >/dev/null 2>&1 || fail "the installer failed"
-within 60 test -e "$program_files/Uninstall.exe" || fail "nothing installed in Program Files"
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+login_entry() { wine reg query "$run_key" /v Kestrun 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
+
+# Return takes each page's default button (Next, I Agree, Install, Finish),
+# until the installer ends.
+wine "$installer" >/dev/null 2>&1 &
+setup=$!
+within 60 xdotool search --onlyvisible --name '^Kestrun Setup$' || fail "the installer showed no window"
+setup_window=$(xdotool search --onlyvisible --name '^Kestrun Setup$' | head -n 1)
+for press in $(seq 60); do
+  kill -0 "$setup" 2>/dev/null || break
+  # The pages before "Start with Windows": Welcome, Licence, folder, Start menu.
+  if [ -n "$shots" ] && [ "$press" -eq 5 ]; then
+    sleep 2
+    import -window "$setup_window" "$shots/installer-wine.png"
+  fi
+  xdotool windowfocus "$setup_window" 2>/dev/null || true
+  xdotool key Return
+  sleep 1
+done
+wait "$setup" || fail "the installer failed"
+test -e "$program_files/Uninstall.exe" || fail "nothing installed in Program Files"
 for file in kestrun.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6Network.dll platforms/qwindows.dll \
   libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll LICENSE.txt THIRD-PARTY.md licenses/qt/LGPL-3.0-only.txt; do
   [ -e "$program_files/$file" ] || fail "the installer did not install $file"
@@ -46,7 +74,9 @@ find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Kestrun.lnk' | grep -q . 
   fail "no Start menu shortcut"
 wine reg query "$uninstall_key" /v UninstallString >/dev/null 2>&1 ||
   fail "no entry in Apps & features"
-echo "ok: installed silently with the Start menu shortcut and the uninstaller"
+[ "$(login_entry)" = '"C:\Program Files\Kestrun\kestrun.exe"' ] ||
+  fail "the login entry is '$(login_entry)'"
+echo "ok: installed with the Start menu shortcut, the uninstaller and the login entry"
 
 # The version as the program shows it, from the one place it is written.
 shown=$(sed -n 's/^project(Kestrun VERSION \([0-9]*\)\.\([0-9]*\).*/\1.\2/p' CMakeLists.txt)
@@ -54,12 +84,28 @@ version=$(wine "C:\\Program Files\\Kestrun\\kestrun.exe" --version 2>/dev/null |
 [ "$version" = "Kestrun $shown" ] || fail "the installed kestrun.exe --version printed '$version'"
 echo "ok: the installed kestrun.exe --version prints '$version'"
 
-wine "C:\\Program Files\\Kestrun\\kestrun.exe" </dev/null >/dev/null 2>&1 &
-within 60 xdotool search --onlyvisible --name '^Kestrun v1\.5$' >/dev/null 2>&1 ||
-  fail "the installed program showed no main window"
-echo "ok: the installed program shows its main window"
 wineserver -k
 wineserver -w
+wine wineboot </dev/null >/dev/null 2>&1 &
+within 60 xdotool search --onlyvisible --name '^Kestrun v1\.5$' >/dev/null 2>&1 ||
+  fail "the start of the session did not start the installed program"
+echo "ok: the start of the session starts the installed program, which shows its main window"
+wineserver -k
+wineserver -w
+
+# Silent upgrades over it.
+upgrade() { wine "$installer" /S "$@" >/dev/null 2>&1; }
+upgrade /STARTATLOGIN=0 || fail "the upgrade with /STARTATLOGIN=0 failed"
+[ -z "$(login_entry)" ] || fail "/STARTATLOGIN=0 left the login entry"
+upgrade || fail "the upgrade without /STARTATLOGIN failed"
+[ -z "$(login_entry)" ] || fail "an upgrade brought back the login entry the user had removed"
+status=0
+upgrade /STARTATLOGIN=yes || status=$?
+[ "$status" -eq 2 ] || fail "/STARTATLOGIN=yes ended the installer with $status, not 2"
+test -e "$program_files/kestrun.exe" || fail "a refused upgrade removed the installed program"
+upgrade /STARTATLOGIN=1 || fail "the upgrade with /STARTATLOGIN=1 failed"
+[ -n "$(login_entry)" ] || fail "/STARTATLOGIN=1 wrote no login entry"
+echo "ok: silent upgrades keep the choice; /STARTATLOGIN=0 and =1 change it, other values are refused"
 
 wine reg add "$settings" /v Interval /d 7 /f >/dev/null 2>&1
 wine "C:\\Program Files\\Kestrun\\Uninstall.exe" /S >/dev/null 2>&1 || fail "the uninstaller failed"
@@ -67,9 +113,10 @@ wine "C:\\Program Files\\Kestrun\\Uninstall.exe" /S >/dev/null 2>&1 || fail "the
 within 60 test ! -e "$program_files/kestrun.exe" || fail "kestrun.exe is still installed"
 within 30 test ! -e "$program_files" || fail "files are left: $(find "$program_files" | head)"
 wine reg query "$uninstall_key" >/dev/null 2>&1 && fail "Apps & features still lists Kestrun"
+[ -z "$(login_entry)" ] || fail "the login entry is left"
 wine reg query "$settings" /v Interval 2>/dev/null | grep -q 'REG_SZ[[:space:]]*7' ||
   fail "the user's settings were removed"
-echo "ok: uninstalled silently; the files are gone and the user's settings are kept"
+echo "ok: uninstalled silently; the files and the login entry are gone, the user's settings kept"
 
 unzip -l "$zip" | grep -q 'kestrun.exe' || fail "the zip holds no kestrun.exe"
 echo "ok: $(basename "$installer") $(du -k "$installer" | cut -f1) KB," \

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Installs the Debian package built by `make package` the way a user would and
-# checks that the program runs and its desktop files validate.
+# checks that the program runs, its desktop files validate and it leaves
+# starting at login to the user.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}
@@ -17,6 +18,8 @@ shown=$(sed -n 's/^project(Kestrun VERSION \([0-9]*\)\.\([0-9]*\).*/\1.\2/p' CMa
 version=$(kestrun --version)
 [ "$version" = "Kestrun $shown" ] || { echo "kestrun --version printed '$version'"; exit 1; }
 desktop-file-validate /usr/share/applications/org.example.Kestrun.desktop
+# Starting at login is the user's choice, made in the tray menu.
+if dpkg -L kestrun | grep -q '/autostart/'; then echo "the package switches on starting at login"; exit 1; fi
 grep -q "^License: MIT" /usr/share/doc/kestrun/copyright || { echo "the package does not name its licence"; exit 1; }
 appstreamcli validate --no-net /usr/share/metainfo/org.example.Kestrun.metainfo.xml
 man -l /usr/share/man/man1/kestrun.1 >/dev/null 2>&1 || true

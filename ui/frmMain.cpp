@@ -75,6 +75,7 @@ void frmMain::connect_events() {
   connect(tray->mPopRestore, &QAction::triggered, this, &frmMain::mPopRestore_Click);
   connect(tray->mPopRun, &QAction::triggered, this, &frmMain::mPopRun_Click);
   connect(tray->mPopNotify, &QAction::toggled, this, &frmMain::mPopNotify_Click);
+  connect(tray->mPopLogin, &QAction::triggered, this, &frmMain::mPopLogin_Click);
   connect(tray->mPopExit, &QAction::triggered, this, &frmMain::mPopExit_Click);
   new QuitWatcher(&quitting_, this);
   context_->events = this;

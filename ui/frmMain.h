@@ -91,6 +91,7 @@ class frmMain : public QWidget, private modGeneral::EngineEvents, private frmMai
   void mPopRestore_Click();
   void mPopRun_Click();
   void mPopNotify_Click();
+  void mPopLogin_Click(bool checked);
   void mPopExit_Click();
 
   void lay_out();

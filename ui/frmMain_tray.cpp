@@ -8,6 +8,7 @@
 
 #include "engine/detection.h"
 #include "engine/outcomes.h"
+#include "platform/autostart.h"
 #include "ui/desktop.h"
 #include "ui/frmMain.h"
 #include "ui/tray_icon.h"
@@ -64,6 +65,19 @@ void frmMain::mPopRun_Click() {
 void frmMain::mPopNotify_Click() {
   store(modGeneral::kNotify,
         tray->mPopNotify->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void frmMain::mPopLogin_Click(bool checked) {
+  std::string reason;
+  if (!platform::autostart::set_enabled(checked, &reason)) {
+    const QString text = checked
+                             ? QStringLiteral("Unable to start Kestrun at login: %1")
+                             : QStringLiteral("Unable to stop Kestrun from starting at login: %1");
+    desktop_.show_message(this, text.arg(QString::fromStdString(reason)), QStringLiteral("Kestrun"),
+                          true);
+  }
+  // The check mark follows the entry, whether or not the change went through.
+  tray->show_login_state();
 }
 
 void frmMain::command_not_started(const modGeneral::LaunchRequest& request,

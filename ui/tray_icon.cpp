@@ -5,6 +5,8 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
+#include "platform/autostart.h"
+
 namespace kestrun::ui {
 namespace {
 
@@ -21,6 +23,7 @@ TrayIcon::TrayIcon(const QIcon& icon, QObject* parent)
       mPopRun(mPopupSys->addAction(QString())),
       mSep2(mPopupSys->addSeparator()),
       mPopNotify(mPopupSys->addAction(QStringLiteral("Notify when commands finish or fail"))),
+      mPopLogin(mPopupSys->addAction(QStringLiteral("Start Kestrun at login"))),
       mPopExit(mPopupSys->addAction(QStringLiteral("Exit"))),
       icon_(new QSystemTrayIcon(icon, this)) {
   mPopupSys->setObjectName(QStringLiteral("mPopupSys"));
@@ -30,6 +33,8 @@ TrayIcon::TrayIcon(const QIcon& icon, QObject* parent)
   mSep2->setObjectName(QStringLiteral("mSep2"));
   mPopNotify->setObjectName(QStringLiteral("mPopNotify"));
   mPopNotify->setCheckable(true);
+  mPopLogin->setObjectName(QStringLiteral("mPopLogin"));
+  mPopLogin->setCheckable(true);
   mPopExit->setObjectName(QStringLiteral("mPopExit"));
 
   // The menu is popped up by hand rather than set as the icon's context menu,
@@ -38,6 +43,7 @@ TrayIcon::TrayIcon(const QIcon& icon, QObject* parent)
     if (why == QSystemTrayIcon::Trigger) emit left_button_down();
     if (why == QSystemTrayIcon::Context) emit right_button_down();
   });
+  connect(mPopupSys, &QMenu::aboutToShow, this, &TrayIcon::show_login_state);
 }
 
 TrayIcon::~TrayIcon() { delete mPopupSys; }
@@ -65,5 +71,7 @@ void TrayIcon::popup_menu(const QPoint& position) {
   mPopRun->setVisible(offered);
   mPopupSys->popup(position);
 }
+
+void TrayIcon::show_login_state() { mPopLogin->setChecked(platform::autostart::is_enabled()); }
 
 }  // namespace kestrun::ui

@@ -31,6 +31,7 @@ class TrayIcon : public QObject, public modGeneral::RunItem {
   QAction* const mPopRun;  // the run item, index 0 of its family
   QAction* const mSep2;
   QAction* const mPopNotify;  // check item: notify when commands finish or fail
+  QAction* const mPopLogin;   // check item: the desktop starts Kestrun at login
   QAction* const mPopExit;
 
   void set_caption(const std::string& caption) override;
@@ -46,6 +47,9 @@ class TrayIcon : public QObject, public modGeneral::RunItem {
   /// Shows the run item and its separator only while the item has a
   /// caption, then pops the menu up at `position`.
   void popup_menu(const QPoint& position);
+  /// Checks the login item when the system starts Kestrun at login. The menu
+  /// does so each time it opens: the user may have changed the entry outside.
+  void show_login_state();
 
   QSystemTrayIcon* icon() const { return icon_; }
 

@@ -3,15 +3,15 @@
 #include "platform/linux/letters_file.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <utility>
+
+#include "platform/linux/user_files.h"
 
 namespace kestrun::platform {
 
@@ -33,17 +33,6 @@ bool make_folders(const std::string& folder) {
   if (folder.empty() || mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) return true;
   if (errno != ENOENT || !make_folders(folder_of(folder))) return false;
   return mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-bool write_all(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const auto wrote = write(fd, text.data() + done, text.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return false;
-    done += static_cast<std::size_t>(wrote);
-  }
-  return true;
 }
 
 // The whole of a regular file, or the reason it cannot be had.
@@ -120,17 +109,8 @@ class LettersFile::Lock {
 };
 
 std::string default_letters_path() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  // Relative paths in XDG variables are to be ignored.
-  if (state != nullptr && state[0] == '/') return std::string(state) + "/kestrun/letters";
-  std::string home;
-  if (const char* variable = std::getenv("HOME"); variable != nullptr && variable[0] == '/') {
-    home = variable;
-  } else if (const passwd* user = getpwuid(getuid()); user != nullptr && user->pw_dir != nullptr) {
-    home = user->pw_dir;
-  }
-  if (home.empty() || home[0] != '/') return {};
-  return home + "/.local/state/kestrun/letters";
+  const std::string state = xdg_folder("XDG_STATE_HOME", ".local/state");
+  return state.empty() ? state : state + "/kestrun/letters";
 }
 
 LettersFile::LettersFile(std::string path) : path_(std::move(path)) {}
@@ -204,25 +184,8 @@ void LettersFile::save(const std::string& text, const Lock& lock) {
          "; they hold for this run only");
   };
   if (!lock.held()) return fail(lock.problem());
-  const auto fresh = path_ + ".new";
-  const int fd =
-      open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600);
-  if (fd < 0) return fail(reason(errno));
   struct stat status {};
-  bool written = write_all(fd, text) && fstat(fd, &status) == 0;
-  int error = errno;
-  if (close(fd) != 0 && written) {
-    written = false;
-    error = errno;
-  }
-  if (written && rename(fresh.c_str(), path_.c_str()) != 0) {
-    written = false;
-    error = errno;
-  }
-  if (!written) {
-    unlink(fresh.c_str());
-    return fail(reason(error));
-  }
+  if (const auto why = replace_file(path_, text, 0600, &status); !why.empty()) return fail(why);
   stamp_ = Stamp{status.st_dev, status.st_ino, status.st_size, status.st_mtim};
   text_ = text;
 }

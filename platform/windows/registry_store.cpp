@@ -32,19 +32,23 @@ std::string RegistryStore::read(std::string_view app, std::string_view section,
   return to_utf8(data.c_str());
 }
 
-bool RegistryStore::write(std::string_view app, std::string_view section, std::string_view key,
-                          std::string_view value, std::string* error) {
+long write_user_text(const std::wstring& key, const std::wstring& name, const std::wstring& value) {
   HKEY hkey = nullptr;
-  LSTATUS status =
-      RegCreateKeyExW(HKEY_CURRENT_USER, registry_settings_path(app, section).c_str(), 0, nullptr,
-                      REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &hkey, nullptr);
+  LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr,
+                                   REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &hkey, nullptr);
   if (status == ERROR_SUCCESS) {
-    const std::wstring text = to_wide(value);
-    const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    status = RegSetValueExW(hkey, to_wide(key).c_str(), 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+    const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+    status = RegSetValueExW(hkey, name.c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(value.c_str()), bytes);
     RegCloseKey(hkey);
   }
+  return status;
+}
+
+bool RegistryStore::write(std::string_view app, std::string_view section, std::string_view key,
+                          std::string_view value, std::string* error) {
+  const LSTATUS status =
+      write_user_text(registry_settings_path(app, section), to_wide(key), to_wide(value));
   if (status == ERROR_SUCCESS) return true;
   if (error != nullptr) *error = system_error_text(static_cast<DWORD>(status));
   return false;

@@ -24,6 +24,10 @@ class RegistryStore : public modGeneral::SettingsStore {
              std::string_view value, std::string* error) override;
 };
 
+/// Writes `value` as REG_SZ named `name` under HKEY_CURRENT_USER\`key`,
+/// creating the key as needed. The system's error code, 0 once written.
+long write_user_text(const std::wstring& key, const std::wstring& name, const std::wstring& value);
+
 /// The key below HKEY_CURRENT_USER that holds `section` of `app`.
 std::wstring registry_settings_path(std::string_view app, std::string_view section);
 

@@ -3,7 +3,9 @@
 # What --help, the manual page and the README say about --list-drives, checked
 # against the program's real output: the column list is taken from the header
 # line it prints, so a column added to the table fails here until every
-# document names it.
+# document names it. And the tray's login item, named as the menu names it by
+# the README, the manual page and the installer's page, with the switch that
+# the README documents for a silent install.
 #   documents_test.sh KESTRUN SOURCE_DIR
 set -euo pipefail
 kestrun=$(realpath "$1")
@@ -31,3 +33,18 @@ sed -e 's/\\-/-/g' "$source_dir/packaging/kestrun.1" | flat | grep -qF "columns:
 grep -qF "columns: $columns" "$source_dir/README.md" ||
   fail "the README does not name the columns '$columns'"
 echo "ok: --help, the manual page and the README name the $(awk -F'\t' 'NR == 1 { print NF }' "$work/table") columns: $columns"
+
+item=$(sed -n 's/.*mPopLogin(mPopupSys->addAction(QStringLiteral("\([^"]*\)")).*/\1/p' \
+  "$source_dir/ui/tray_icon.cpp")
+[ -n "$item" ] || fail "no caption for the login item in ui/tray_icon.cpp"
+for document in README.md packaging/kestrun.1 packaging/start_at_login.nsh; do
+  grep -qF "$item" "$source_dir/$document" || fail "$document does not name '$item'"
+done
+for document in README.md packaging/kestrun.1; do
+  grep -qF "autostart/org.example.Kestrun.desktop" "$source_dir/$document" ||
+    fail "$document does not name the autostart entry"
+done
+grep -qF '"/STARTATLOGIN="' "$source_dir/packaging/start_at_login.nsh" &&
+  grep -qF '/STARTATLOGIN=0' "$source_dir/README.md" ||
+  fail "the README and the installer do not agree on /STARTATLOGIN="
+echo "ok: the README, the manual page and the installer name '$item'"

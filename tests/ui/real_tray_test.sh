@@ -19,6 +19,8 @@ done
 
 # shellcheck source=/dev/null
 source "$(dirname "$0")/xvfb_session.sh"
+# The tray menu reads the login entry from here.
+export XDG_CONFIG_HOME="$work/config"
 
 # Waits until a visible window matches `xdotool search` arguments.
 wait_window() { poll_for 150 xdotool search --onlyvisible "$@"; }
@@ -96,7 +98,7 @@ minimise() {
 minimise
 echo "ok: minimising sends the window to the tray"
 
-menu='menu: Show main window|-|Run script for PEN on E:\|-|Notify when commands finish or fail|Exit'
+menu='menu: Show main window|-|Run script for PEN on E:\|-|Notify when commands finish or fail|Start Kestrun at login|Exit'
 # Opens the tray menu and presses `keys` in it until `done_check` succeeds.
 # Keys pressed before a busy machine has given the menu the keyboard are
 # lost, so the menu is closed and opened again, at most three times.

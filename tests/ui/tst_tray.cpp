@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
-// The tray icon and its menu: presses on the icon, the run item, Exit, and a
-// desktop without a tray host.
+// The tray icon and its menu: presses on the icon, the run item, the login
+// item, Exit, and a desktop without a tray host.
 #include <QAction>
+#include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "tests/ui/ui_test_support.h"
@@ -20,6 +24,7 @@ using modGeneral::kAdvanced;
 namespace {
 
 const QString kNotifyItem = QStringLiteral("Notify when commands finish or fail");
+const QString kLoginItem = QStringLiteral("Start Kestrun at login");
 
 // The captions the popped-up menu shows, "-" for a separator.
 QStringList visible_items(const QMenu* menu) {
@@ -41,12 +46,52 @@ void to_tray(MainWindowRig& rig) {
   QVERIFY(rig.controls.tray->is_added());
 }
 
+const QString kRunKey = QStringLiteral(R"(HKCU\Software\Microsoft\Windows\CurrentVersion\Run)");
+
+QString autostart_file() {
+  return qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart/org.example.Kestrun.desktop";
+}
+
+// The login entry as the system keeps it, read without Kestrun's help: the
+// Run value on Windows, the autostart file on Linux; "" when there is none.
+QString login_entry() {
+#ifdef Q_OS_WIN
+  QProcess reg;
+  reg.start("reg", {"query", kRunKey, "/v", "Kestrun"});
+  if (!reg.waitForFinished(30000) || reg.exitCode() != 0) return {};
+  return QString::fromLocal8Bit(reg.readAllStandardOutput());
+#else
+  QFile file(autostart_file());
+  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+#endif
+}
+
+// The user takes the entry away behind Kestrun's back.
+void remove_login_entry() {
+#ifdef Q_OS_WIN
+  QProcess::execute("reg", {"delete", kRunKey, "/v", "Kestrun", "/f"});
+#else
+  QFile::remove(autostart_file());
+#endif
+}
+
 }  // namespace
 
 class TestTray : public QObject {
   Q_OBJECT
 
+  // Where the Linux desktop's login entries are kept while the tests run.
+  QTemporaryDir config_;
+
  private slots:
+  void initTestCase() {
+    qputenv("XDG_CONFIG_HOME", config_.filePath("user").toUtf8());
+    qputenv("XDG_CONFIG_DIRS", config_.filePath("system").toUtf8());
+    remove_login_entry();
+  }
+
+  void cleanupTestCase() { remove_login_entry(); }
+
   void aLeftPressRestoresTheWindow() {
     MainWindowRig rig;
     to_tray(rig);
@@ -66,14 +111,14 @@ class TestTray : public QObject {
 
     right_press(rig);
     QCOMPARE(visible_items(c.tray->mPopupSys),
-             QStringList({"Show main window", "-", kNotifyItem, "Exit"}));
+             QStringList({"Show main window", "-", kNotifyItem, kLoginItem, "Exit"}));
     c.tray->mPopupSys->close();
 
     rig.machine.plug("E:\\", "PEN");
     right_press(rig);
     QCOMPARE(visible_items(c.tray->mPopupSys),
              QStringList({"Show main window", "-", "Run script for PEN on E:\\", "-", kNotifyItem,
-                          "Exit"}));
+                          kLoginItem, "Exit"}));
     c.tray->mPopupSys->close();
     QCOMPARE(rig.log(), "");
     QCOMPARE(rig.context().last_drive_snapshot, "");
@@ -82,7 +127,7 @@ class TestTray : public QObject {
     rig.machine.pull("E:\\");
     right_press(rig);
     QCOMPARE(visible_items(c.tray->mPopupSys),
-             QStringList({"Show main window", "-", kNotifyItem, "Exit"}));
+             QStringList({"Show main window", "-", kNotifyItem, kLoginItem, "Exit"}));
   }
 
   void theRunItemLaunchesAndLogsBelowStopped() {
@@ -195,6 +240,59 @@ class TestTray : public QObject {
              QStringList({"Unknown drive labelled 'BACKUP' on F:\\ | It is volume uuid:1111-2222, "
                           "not the pinned uuid:2F1C-9A7B: the entry did not run."}));
     QVERIFY(rig.controls.tray->is_added());
+  }
+
+  void theLoginItemShowsAndSwitchesTheSystemsEntry() {
+    MainWindowRig rig;
+    to_tray(rig);
+    QAction* item = rig.controls.tray->mPopLogin;
+    right_press(rig);
+    QVERIFY(!item->isChecked());
+    item->trigger();
+    QVERIFY(item->isChecked());
+    const QString entry = login_entry();
+#ifdef Q_OS_WIN
+    const QString program = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
+    QVERIFY2(entry.contains(QString("REG_SZ    \"%1\"").arg(program), Qt::CaseInsensitive),
+             qPrintable(entry));
+#else
+    QVERIFY(!entry.isEmpty());
+#endif
+
+    rig.controls.tray->mPopupSys->close();
+    remove_login_entry();
+    right_press(rig);
+    QVERIFY2(!item->isChecked(), "the menu shows the entry, not the last choice");
+    item->trigger();
+    item->trigger();
+    QVERIFY(!item->isChecked());
+    QCOMPARE(login_entry(), "");
+    QVERIFY(rig.desktop.messages.empty());
+  }
+
+  void aLoginEntryThatCannotBeMadeIsReportedOnce() {
+#ifdef Q_OS_WIN
+    QSKIP("Wine lets a user write every value of their own");
+#endif
+    MainWindowRig rig;
+    to_tray(rig);
+    QAction* item = rig.controls.tray->mPopLogin;
+    const QString folder = QFileInfo(autostart_file()).path();
+    QDir(folder).removeRecursively();
+    QVERIFY(QDir().mkpath(QFileInfo(folder).path()));
+    QFile in_the_way(folder);  // a file where the folder should be
+    QVERIFY(in_the_way.open(QIODevice::WriteOnly));
+    in_the_way.close();
+
+    right_press(rig);
+    item->trigger();
+    QCOMPARE(rig.desktop.messages.size(), 1u);
+    QCOMPARE(rig.desktop.messages.back().text, "Unable to start Kestrun at login: cannot write '" +
+                                                   autostart_file() + "': Not a directory");
+    QCOMPARE(rig.desktop.messages.back().title, "Kestrun");
+    QVERIFY(rig.desktop.messages.back().warning);
+    QVERIFY(!item->isChecked());
+    QVERIFY(in_the_way.remove());
   }
 
   void exitAsksFirstAndEndsTheProgramOnYes() {
