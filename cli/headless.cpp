@@ -18,6 +18,7 @@ Headless::Headless(Services& services, std::string interval_text, std::FILE* out
       // every second by a zero is nobody's wish: it must be positive.
       driver_(context_, clock_, services.watch_volumes, modGeneral::IntervalRule::positive),
       err_(err) {
+  unheard_ = services.watch_volumes && !driver_.hears_volumes();
   clock_.setInterval(1000);
   connect(&clock_, &QTimer::timeout, this, &Headless::tick);
 }
@@ -25,6 +26,13 @@ Headless::Headless(Services& services, std::string interval_text, std::FILE* out
 Headless::~Headless() = default;
 
 void Headless::start() {
+  if (unheard_) {
+    std::fputs(
+        "kestrun: the system's word that drives come or go cannot be heard here; passes "
+        "run at start and every poll interval only\n",
+        err_);
+    std::fflush(err_);
+  }
   session().start(interval_text_);
   report_store_problem();
 }

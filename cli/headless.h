@@ -47,6 +47,7 @@ class Headless : public QObject {
   QTimer clock_;
   platform::SessionDriver driver_;
   std::FILE* err_;
+  bool unheard_ = false;       // a watch was asked for and could not be made
   std::string store_problem_;  // as last reported
 };
 

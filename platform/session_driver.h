@@ -28,6 +28,8 @@ class SessionDriver : public QObject, private modGeneral::SessionTimers {
   ~SessionDriver() override;
 
   modGeneral::PollSession& session() { return session_; }
+  /// Whether a watch was made: without one, only the clock starts passes.
+  bool hears_volumes() const { return watch_ != nullptr; }
 
  private:
   void start_ticking() override { tick_.start(); }

@@ -474,6 +474,21 @@ TEST(Headless, FollowsTheStoredIntervalFromItsNextTick) {
   headless.stop();
 }
 
+TEST(Headless, SaysWhenItCannotHearDrivesComeAndGo) {
+  FakeWorld world;
+  kestrun::cli::Services services{
+      world.machine, world.launcher, world.settings, {}, [](std::function<void()>) {
+        return nullptr;
+      }};
+  Captured out, err;
+  kestrun::cli::Headless headless(services, "10", out.file(), err.file());
+  headless.start();
+  EXPECT_EQ(err.text(),
+            "kestrun: the system's word that drives come or go cannot be heard here; passes run "
+            "at start and every poll interval only\n");
+  headless.stop();
+}
+
 TEST(Headless, WritesEachCommandsEndUntilItStops) {
   FakeWorld world;
   world.store_script(crlf_lines({"label:PEN", "exec:backup %1"}));
