@@ -10,9 +10,10 @@ PollSession::PollSession(Context& context, SessionTimers& timers, VolumeWatch* w
                          IntervalRule rule)
     : context_(context), timers_(timers), watch_(watch), clock_(rule) {
   if (watch_) watch_->hold();
-  context_.launcher.on_finished([this](const LaunchRequest& request, const CommandOutcome& outcome) {
-    command_finished(context_, request, outcome);
-  });
+  context_.launcher.on_finished(
+      [this](const LaunchRequest& request, const CommandOutcome& outcome) {
+        command_finished(context_, request, outcome);
+      });
 }
 
 PollSession::~PollSession() { context_.launcher.on_finished({}); }
