@@ -13,6 +13,8 @@
 
 namespace modGeneral {
 
+class PollSession;
+
 /// The session's two clocks, run by the front end: while ticking it calls
 /// PollSession::tick() once a second, and once a settle has run out it calls
 /// PollSession::settled().
