@@ -49,11 +49,13 @@ poll_for 300 xdotool search --onlyvisible --name '^Kestrun v1\.5$' || fail "no m
 sleep 1
 [ ! -e "$work/runs" ] || fail "ran with no matching drive"
 
-before=$(date +%s%N)
 mount "$loop" "$work/mnt"
+# The kernel announces the mount as the call ends, and a busy machine takes
+# its time over the call itself: count from its end.
+mounted=$(date +%s%N)
 for _ in $(seq 250); do [ -s "$work/runs" ] && break; sleep 0.02; done
 [ -s "$work/runs" ] || fail "the command did not start within 5 s of the mount"
-latency=$(( ($(head -n 1 "$work/runs") - before) / 1000000 ))
-echo "the command started ${latency} ms after the mount began"
+latency=$(( ($(head -n 1 "$work/runs") - mounted) / 1000000 ))
+echo "the command started ${latency} ms after the mount"
 [ "$latency" -lt 1000 ] || fail "the command started ${latency} ms after the mount"
 echo "PASS"
