@@ -7,6 +7,7 @@
 #include "app/user_settings.h"
 #include "cli/command_line.h"
 #include "instance/single_instance.h"
+#include "platform/native.h"
 #include "platform/platform.h"
 #include "platform/process_start.h"
 
@@ -24,11 +25,15 @@ int run_command_line_program(int argc, char* argv[]) {
   // Made only for --headless: finding the runtime folder can warn, and the
   // one-shot options have nothing to say about it.
   std::unique_ptr<instance::SingleInstance> only;
-  cli::Services services{*drives, *launcher, *settings, [&only] {
-                           only =
-                               std::make_unique<instance::SingleInstance>(instance::Role::headless);
-                           return only->claim_or_refusal();
-                         }};
+  cli::Services services{
+      *drives, *launcher, *settings,
+      [&only] {
+        only = std::make_unique<instance::SingleInstance>(instance::Role::headless);
+        return only->claim_or_refusal();
+      },
+      [](std::function<void()> changed) {
+        return platform::make_native_interface()->watch_volumes(std::move(changed));
+      }};
   return cli::run_command_line(platform::decode_arguments(argc, argv), services, streams);
 }
 

@@ -42,8 +42,12 @@ constexpr OptionText kOptions[] = {
      "remembered by; a volume seen for the first time gets its letter recorded."},
     {"headless",
      "Poll with the stored settings and no window, writing the action log to standard output, "
-     "until SIGINT, SIGTERM or SIGHUP."},
-    {"instant", "With --headless: also poll as soon as a filesystem is mounted or unmounted."},
+     "until SIGINT, SIGTERM or SIGHUP. A pass runs at start, whenever drives come or go (once "
+     "they have settled, so the volumes of one stick make one pass) and every poll interval; a "
+     "stored interval changed meanwhile is used from the next second."},
+    {"instant",
+     "With --headless: pass as soon as drives come or go; the default, kept for the "
+     "scripts that name it."},
     {"store-script",
      "Validate the script in FILE ('-' for standard input) as --validate does and, when it "
      "passes, store it as the editor's Save does. A running Kestrun uses it from its next pass "
@@ -180,7 +184,7 @@ int run_script_check(const QStringList& files, bool validate, Services& services
   return explanation.stopped ? kExitCheckFailed : kExitOk;
 }
 
-int run_headless_mode(bool instant, Services& services, const Streams& streams) {
+int run_headless_mode(Services& services, const Streams& streams) {
   const auto interval_text = services.settings.read(modGeneral::kInterval);
   if (const auto problem = services.settings.problem()) return settings_error(streams, problem);
   const auto interval = modGeneral::parse_interval(interval_text);
@@ -197,7 +201,7 @@ int run_headless_mode(bool instant, Services& services, const Streams& streams) 
       return kExitCheckFailed;
     }
   }
-  return run_headless(services, interval_text, instant, streams.out, streams.err);
+  return run_headless(services, interval_text, streams.out, streams.err);
 }
 
 }  // namespace
@@ -227,7 +231,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
     return run_script_check(files, is_set(parser, "validate"), services, streams);
   }
   if (is_set(parser, "list-drives")) return run_list_drives(services, streams);
-  return run_headless_mode(is_set(parser, "instant"), services, streams);
+  return run_headless_mode(services, streams);
 }
 
 }  // namespace kestrun::cli

@@ -12,6 +12,7 @@
 #include "engine/drive_api.h"
 #include "engine/launcher.h"
 #include "engine/settings_store.h"
+#include "platform/session_driver.h"
 
 namespace kestrun::cli {
 
@@ -24,6 +25,9 @@ struct Services {
   /// Makes --headless the user's one Kestrun for as long as the program runs;
   /// the message when another one already runs. Tests leave it empty.
   std::function<std::optional<QString>()> claim_instance = {};
+  /// The system's word that drives came or went, for --headless; tests
+  /// leave it empty and hand the session its words themselves.
+  platform::VolumeWatchMaker watch_volumes = {};
 };
 
 struct Streams {

@@ -4,40 +4,55 @@
 #include <QCoreApplication>
 
 #include "engine/action_log.h"
-#include "engine/outcomes.h"
 #include "platform/native.h"
 
 namespace kestrun::cli {
 
 Headless::Headless(Services& services, std::string interval_text, std::FILE* out, std::FILE* err)
     : interval_text_(std::move(interval_text)),
+      stored_interval_(services.settings.read(modGeneral::kInterval)),
       log_(out),
       context_{services.drives, services.launcher, services.settings, log_, run_item_, {}},
-      timer_(this),
+      clock_(this),
+      // The stored interval has no box to show a countdown in, and polling
+      // every second by a zero is nobody's wish: it must be positive.
+      driver_(context_, clock_, services.watch_volumes, modGeneral::IntervalRule::positive),
       err_(err) {
-  timer_.setInterval(1000);
-  connect(&timer_, &QTimer::timeout, this, &Headless::tick);
-  context_.launcher.on_finished(
-      [this](const modGeneral::LaunchRequest& request, const modGeneral::CommandOutcome& outcome) {
-        modGeneral::command_finished(context_, request, outcome);
-      });
+  unheard_ = services.watch_volumes && !driver_.hears_volumes();
+  clock_.setInterval(1000);
+  connect(&clock_, &QTimer::timeout, this, &Headless::tick);
 }
 
-Headless::~Headless() { context_.launcher.on_finished({}); }
+Headless::~Headless() = default;
 
 void Headless::start() {
-  timer_.start();
-  start_polling(context_, clock_, interval_text_);
+  if (unheard_) {
+    std::fputs(
+        "kestrun: the system's word that drives come or go cannot be heard here; passes "
+        "run at start and every poll interval only\n",
+        err_);
+    std::fflush(err_);
+  }
+  session().start(interval_text_);
   report_store_problem();
 }
 
 void Headless::tick() {
-  if (clock_.tick(interval_text_).run_pass) poll();
+  follow_stored_interval();
+  session().tick(interval_text_);
 }
 
-void Headless::poll() {
-  modGeneral::run_detection(context_, modGeneral::Mode::poll);
+// The store reads the file again only when it changed, so this costs two
+// stat() calls a second.
+void Headless::follow_stored_interval() {
+  std::string stored = context_.settings.read(modGeneral::kInterval);
   report_store_problem();
+  // A store that cannot be used gives the defaults, not the user's interval.
+  if (context_.settings.problem() || stored == stored_interval_) return;
+  stored_interval_ = stored;
+  interval_text_ = std::move(stored);
+  const std::string note = session().note_interval(interval_text_);
+  if (!note.empty()) modGeneral::log_append(log_, note);
 }
 
 void Headless::report_store_problem() {
@@ -50,21 +65,18 @@ void Headless::report_store_problem() {
 }
 
 void Headless::stop() {
-  timer_.stop();
   context_.launcher.on_finished({});
-  modGeneral::log_append(log_, modGeneral::kStoppedLine);
+  session().stop();
 }
 
-int run_headless(Services& services, const std::string& interval_text, bool instant, std::FILE* out,
+int run_headless(Services& services, const std::string& interval_text, std::FILE* out,
                  std::FILE* err) {
   Headless headless(services, interval_text, out, err);
-  const auto native = platform::make_native_interface();
-  const auto termination = native->watch_termination_requests([&headless] {
-    headless.stop();
-    QCoreApplication::quit();
-  });
-  std::unique_ptr<QObject> mounts;
-  if (instant) mounts = native->watch_mounts([&headless] { headless.poll(); });
+  const auto termination =
+      platform::make_native_interface()->watch_termination_requests([&headless] {
+        headless.stop();
+        QCoreApplication::quit();
+      });
   headless.start();
   return QCoreApplication::exec();
 }

@@ -5,8 +5,6 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/action_log.h"
-#include "engine/detection.h"
 #include "engine/text_bytes.h"
 
 namespace modGeneral {
@@ -36,10 +34,16 @@ std::string countdown_text(double seconds) {
   return std::string(buffer, end);
 }
 
+std::optional<double> PollClock::usable(std::string_view interval_text) const {
+  const auto interval = parse_interval(interval_text);
+  if (rule_ == IntervalRule::positive && interval && *interval <= 0) return std::nullopt;
+  return interval;
+}
+
 PollClock::Tick PollClock::tick(std::string_view interval_text) {
   if (tick_count_ < std::numeric_limits<std::int32_t>::max()) ++tick_count_;
   Tick tick;
-  const auto interval = parse_interval(interval_text);
+  const auto interval = usable(interval_text);
   if (!interval) return tick;
 
   const double left = *interval - tick_count_;
@@ -52,23 +56,15 @@ PollClock::Tick PollClock::tick(std::string_view interval_text) {
 }
 
 std::string PollClock::note_interval(std::string_view interval_text) {
-  if (parse_interval(interval_text)) {
+  if (usable(interval_text)) {
     told_.reset();
     return {};
   }
   if (told_ == interval_text) return {};
   told_ = std::string(interval_text);
-  return "Interval '" + escape_for_terminal(interval_text) +
-         "' is not a number: no poll pass runs until it is a positive number of seconds";
-}
-
-void start_polling(Context& context, PollClock& clock, std::string_view interval_text) {
-  clock.reset();
-  log_replace(context.action_log, kStartedLine);
-  const std::string note = clock.note_interval(interval_text);
-  if (!note.empty()) log_append(context.action_log, note);
-  context.last_drive_snapshot.clear();
-  run_detection(context, Mode::poll);
+  const char* what = parse_interval(interval_text) ? "positive number" : "number";
+  return "Interval '" + escape_for_terminal(interval_text) + "' is not a " + what +
+         ": only drives that come or go start a pass until it is a positive number of seconds";
 }
 
 }  // namespace modGeneral

@@ -9,8 +9,6 @@
 
 namespace modGeneral {
 
-struct Context;
-
 /// The interval text as seconds: a decimal number, spaces allowed around it.
 /// std::nullopt for anything else (empty, letters, "10s", inf, nan).
 std::optional<double> parse_interval(std::string_view text);
@@ -19,11 +17,17 @@ std::optional<double> parse_interval(std::string_view text);
 /// "9.5", "100000".
 std::string countdown_text(double seconds);
 
+/// Which intervals a clock polls by: any number, as typed into the window's
+/// box, or only a positive one, as stored for a session without a box.
+enum class IntervalRule { any_number, positive };
+
 /// Counts one-second ticks and says when a pass is due. A pass is due at the
 /// first tick where the count reaches the interval, so an interval lowered
 /// below the ticks already counted, or a fraction, still polls.
 class PollClock {
  public:
+  explicit PollClock(IntervalRule rule = IntervalRule::any_number) : rule_(rule) {}
+
   struct Tick {
     bool run_pass = false;
     std::string countdown;  ///< seconds left, never below 0; "" for a non-number
@@ -40,19 +44,17 @@ class PollClock {
   Tick tick(std::string_view interval_text);
 
   /// The action-log line for polling that starts with, or an interval that
-  /// changes to, `interval_text`: for a text that is not a number, the line
-  /// that says no pass runs, once per text; "" otherwise.
+  /// changes to, `interval_text`: for an interval the clock cannot poll by,
+  /// the line that says only drive changes start a pass, once per text; ""
+  /// otherwise.
   std::string note_interval(std::string_view interval_text);
 
  private:
+  std::optional<double> usable(std::string_view interval_text) const;
+
+  IntervalRule rule_;
   std::int32_t tick_count_ = 0;
   std::optional<std::string> told_;  // the non-number last told
 };
-
-/// Start, whatever starts it: the clock from zero, the action log down to
-/// "Started..." (and the note for an interval that is not a number), the last
-/// snapshot forgotten, and a poll pass at once that therefore acts on every
-/// matching drive present.
-void start_polling(Context& context, PollClock& clock, std::string_view interval_text);
 
 }  // namespace modGeneral

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/poll_session.h"
+
 class QObject;
 
 namespace kestrun::platform {
@@ -30,9 +32,10 @@ class NativeInterface {
   /// the returned object alive while it should listen.
   virtual std::unique_ptr<QObject> watch_termination_requests(std::function<void()> requested) = 0;
 
-  /// Calls `changed` from the event loop soon after a filesystem is mounted or
-  /// unmounted; nullptr where the platform cannot tell.
-  virtual std::unique_ptr<QObject> watch_mounts(std::function<void()> changed) = 0;
+  /// Calls `changed` from the event loop soon after a volume comes or goes
+  /// (on Linux, any filesystem mounted or unmounted); nullptr where the
+  /// platform cannot tell.
+  virtual std::unique_ptr<modGeneral::VolumeWatch> watch_volumes(std::function<void()> changed) = 0;
 
   /// Connects standard output and error to the console of the program that
   /// started this one when they lead nowhere, as for a windowed program

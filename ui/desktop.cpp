@@ -69,4 +69,8 @@ std::optional<platform::SystemError> QtDesktop::open_url(const QUrl& url) {
 
 void QtDesktop::quit() { QCoreApplication::quit(); }
 
+std::unique_ptr<modGeneral::VolumeWatch> QtDesktop::watch_volumes(std::function<void()> changed) {
+  return platform::make_native_interface()->watch_volumes(std::move(changed));
+}
+
 }  // namespace kestrun::ui

@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <QUrl>
+#include <functional>
+#include <memory>
 #include <optional>
 
 #include "platform/native.h"
@@ -35,6 +37,8 @@ class Desktop {
   virtual std::optional<platform::SystemError> open_url(const QUrl& url) = 0;
   /// Ends the event loop, and with it the program.
   virtual void quit() = 0;
+  /// The system's word that volumes came or went, for the poll session.
+  virtual std::unique_ptr<modGeneral::VolumeWatch> watch_volumes(std::function<void()> changed) = 0;
 };
 
 /// The real desktop: message boxes, QSystemTrayIcon, QDesktopServices.
@@ -47,6 +51,7 @@ class QtDesktop : public Desktop {
   void notify(QSystemTrayIcon* icon, const QString& title, const QString& text) override;
   std::optional<platform::SystemError> open_url(const QUrl& url) override;
   void quit() override;
+  std::unique_ptr<modGeneral::VolumeWatch> watch_volumes(std::function<void()> changed) override;
 };
 
 }  // namespace kestrun::ui

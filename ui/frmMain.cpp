@@ -22,8 +22,6 @@
 namespace kestrun::ui {
 namespace {
 
-using modGeneral::Mode;
-
 QString stored_text(modGeneral::SettingsStore& settings, const modGeneral::SettingKey& key) {
   return QString::fromStdString(settings.read(key));
 }
@@ -59,7 +57,7 @@ class QuitWatcher : public QObject {
 
 }  // namespace
 
-frmMain::~frmMain() { context_->launcher.on_finished({}); }
+frmMain::~frmMain() = default;
 
 void frmMain::connect_events() {
   connect(cmdAction, &QPushButton::clicked, this, &frmMain::cmdAction_Click);
@@ -79,10 +77,6 @@ void frmMain::connect_events() {
   connect(tray->mPopExit, &QAction::triggered, this, &frmMain::mPopExit_Click);
   new QuitWatcher(&quitting_, this);
   context_->events = this;
-  context_->launcher.on_finished(
-      [this](const modGeneral::LaunchRequest& request, const modGeneral::CommandOutcome& outcome) {
-        modGeneral::command_finished(*context_, request, outcome);
-      });
 }
 
 void frmMain::Form_Load() {
@@ -124,22 +118,18 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::cmdAction_Click() {
-  polling_ = !polling_;
-  if (polling_) {
+  if (!session_.polling()) {
     cmdAction->setText(QStringLiteral("Stop"));
-    timTimer->start();
-    start_polling(*context_, poll_clock_, txtInterval->text().toStdString());
+    session_.start(txtInterval->text().toStdString());
   } else {
     cmdAction->setText(QStringLiteral("Start"));
-    timTimer->stop();
-    modGeneral::log_append(*txtOutput, modGeneral::kStoppedLine);
+    session_.stop();
   }
 }
 
 void frmMain::timTimer_Timer() {
-  const modGeneral::PollClock::Tick tick = poll_clock_.tick(txtInterval->text().toStdString());
+  const auto tick = session_.tick(txtInterval->text().toStdString());
   lblTimer->setText(QString::fromStdString(tick.countdown));
-  if (tick.run_pass) modGeneral::run_detection(*context_, Mode::poll);
 }
 
 void frmMain::txtInterval_LostFocus() {
@@ -147,13 +137,13 @@ void frmMain::txtInterval_LostFocus() {
   // be written it would blame a setting the user never touched.
   if (txtInterval->text() == saved_interval_) return;
   if (store(modGeneral::kInterval, txtInterval->text())) saved_interval_ = txtInterval->text();
-  if (timTimer->isActive()) log_interval_note();
+  if (session_.polling()) log_interval_note();
 }
 
-// Polling with an interval that is not a number runs no pass after the first;
-// the log says so once, where the user looks, rather than on every tick.
+// Polling with an interval that is not a number runs no timed pass; the log
+// says so once, where the user looks, rather than on every tick.
 void frmMain::log_interval_note() {
-  const std::string note = poll_clock_.note_interval(txtInterval->text().toStdString());
+  const std::string note = session_.note_interval(txtInterval->text().toStdString());
   if (!note.empty()) modGeneral::log_append(*txtOutput, note);
 }
 

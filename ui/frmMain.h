@@ -8,7 +8,7 @@
 
 #include "engine/detection.h"
 #include "engine/outcomes.h"
-#include "engine/poll_clock.h"
+#include "platform/session_driver.h"
 
 class QCheckBox;
 class QFrame;
@@ -113,8 +113,9 @@ class frmMain : public QWidget, private modGeneral::EngineEvents, private frmMai
   modGeneral::SettingsStore& settings_;
   Desktop& desktop_;
   std::unique_ptr<modGeneral::Context> context_;
-  modGeneral::PollClock poll_clock_;
-  bool polling_ = false;  // cmdAction's caption shows it: "Stop" while polling
+  // cmdAction's caption shows whether it polls: "Stop" while it does.
+  platform::SessionDriver driver_;
+  modGeneral::PollSession& session_;
   bool quitting_ = false;
   bool loaded_ = false;
   bool show_when_loaded_ = false;

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "ui/desktop.h"
 #include "ui/frmMain.h"
 #include "ui/layout.h"
 #include "ui/rich_text_pane.h"
@@ -85,7 +86,12 @@ frmMain::frmMain(modGeneral::DriveApi& drives, modGeneral::Launcher& launcher,
           .tray = named(new TrayIcon(program_icon(), this), "tray")},
       settings_(settings),
       desktop_(desktop),
-      context_(new modGeneral::Context{drives, launcher, settings, *txtOutput, *tray, {}}) {
+      context_(new modGeneral::Context{drives, launcher, settings, *txtOutput, *tray, {}}),
+      driver_(*context_, *timTimer,
+              [&desktop](std::function<void()> changed) {
+                return desktop.watch_volumes(std::move(changed));
+              }),
+      session_(driver_.session()) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Kestrun"));
   setWindowIcon(program_icon());

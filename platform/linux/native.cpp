@@ -5,6 +5,7 @@
 #include "platform/native.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -27,43 +28,56 @@ void on_signal(int) {
   [[maybe_unused]] const auto written = ::write(g_signal_pipe[1], &byte, 1);
 }
 
-// A notifier on a descriptor that calls back on each event. The signal pipe is
-// drained and kept for the next watcher; the mount table descriptor is its own.
-class FdWatch : public QObject {
+// A notifier on the signal pipe, drained and kept for the next watcher.
+class SignalWatch : public QObject {
  public:
-  enum class Kind { signal_pipe, mount_table };
-
-  FdWatch(int fd, Kind kind, std::function<void()> callback)
-      : fd_(fd),
-        kind_(kind),
-        notifier_(fd,
-                  kind == Kind::signal_pipe ? QSocketNotifier::Read : QSocketNotifier::Exception),
-        callback_(std::move(callback)) {
+  explicit SignalWatch(std::function<void()> callback)
+      : notifier_(g_signal_pipe[0], QSocketNotifier::Read), callback_(std::move(callback)) {
     connect(&notifier_, &QSocketNotifier::activated, this, [this] {
-      if (kind_ == Kind::signal_pipe) {
-        char buffer[64];
-        while (::read(fd_, buffer, sizeof buffer) > 0) {
-        }
+      char buffer[64];
+      while (::read(g_signal_pipe[0], buffer, sizeof buffer) > 0) {
       }
       callback_();
     });
   }
-  ~FdWatch() override {
+  ~SignalWatch() override { notifier_.setEnabled(false); }
+
+ private:
+  QSocketNotifier notifier_;
+  std::function<void()> callback_;
+};
+
+// The kernel flags each change of the mount table to every reader of it
+// once: a poll() that sees the flag clears it for that descriptor. Held, the
+// notifier stops asking, so the flag waits for changed().
+class MountTableWatch : public QObject, public modGeneral::VolumeWatch {
+ public:
+  MountTableWatch(int fd, std::function<void()> changed)
+      : fd_(fd), notifier_(fd, QSocketNotifier::Exception), changed_(std::move(changed)) {
+    connect(&notifier_, &QSocketNotifier::activated, this, [this] { changed_(); });
+  }
+  ~MountTableWatch() override {
     notifier_.setEnabled(false);
-    if (kind_ == Kind::mount_table) ::close(fd_);
+    ::close(fd_);
+  }
+
+  void hold() override { notifier_.setEnabled(false); }
+  void release() override { notifier_.setEnabled(true); }
+  bool changed() override {
+    pollfd flag{fd_, POLLPRI, 0};
+    return ::poll(&flag, 1, 0) > 0 && (flag.revents & POLLPRI) != 0;
   }
 
  private:
   int fd_;
-  Kind kind_;
   QSocketNotifier notifier_;
-  std::function<void()> callback_;
+  std::function<void()> changed_;
 };
 
 class LinuxNative : public NativeInterface {
  public:
   std::unique_ptr<QObject> watch_termination_requests(std::function<void()> requested) override;
-  std::unique_ptr<QObject> watch_mounts(std::function<void()> changed) override;
+  std::unique_ptr<modGeneral::VolumeWatch> watch_volumes(std::function<void()> changed) override;
   // A program started from a terminal already writes to it.
   void attach_parent_console() override {}
   SystemError web_link_failure() override;
@@ -87,15 +101,14 @@ std::unique_ptr<QObject> LinuxNative::watch_termination_requests(std::function<v
   if (sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler != SIG_IGN) {
     sigaction(SIGHUP, &action, nullptr);
   }
-  return std::make_unique<FdWatch>(g_signal_pipe[0], FdWatch::Kind::signal_pipe,
-                                   std::move(requested));
+  return std::make_unique<SignalWatch>(std::move(requested));
 }
 
-std::unique_ptr<QObject> LinuxNative::watch_mounts(std::function<void()> changed) {
+std::unique_ptr<modGeneral::VolumeWatch> LinuxNative::watch_volumes(std::function<void()> changed) {
   // The descriptor lives as long as the process watches.
   const int fd = open_mount_table(std::string(kMountTablePath));
   if (fd < 0) return nullptr;
-  return std::make_unique<FdWatch>(fd, FdWatch::Kind::mount_table, std::move(changed));
+  return std::make_unique<MountTableWatch>(fd, std::move(changed));
 }
 
 SystemError LinuxNative::web_link_failure() {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Console control events as termination requests, the console of the program
-// that started a windowed kestrun.exe, and why ShellExecute failed.
+// Console control events as termination requests, volume broadcasts, the
+// console of the program that started a windowed kestrun.exe, and why
+// ShellExecute failed.
 #include "platform/native.h"
 
 #include <io.h>
@@ -12,6 +13,7 @@
 #include <cstdio>
 
 #include "platform/windows/text.h"
+#include "platform/windows/volume_window.h"
 
 namespace kestrun::platform {
 
@@ -65,8 +67,9 @@ class WindowsNative : public NativeInterface {
   std::unique_ptr<QObject> watch_termination_requests(std::function<void()> requested) override {
     return std::make_unique<ConsoleWatch>(std::move(requested));
   }
-  // Drive arrivals reach only windows (WM_DEVICECHANGE); the poll finds them.
-  std::unique_ptr<QObject> watch_mounts(std::function<void()>) override { return nullptr; }
+  std::unique_ptr<modGeneral::VolumeWatch> watch_volumes(std::function<void()> changed) override {
+    return make_volume_window(std::move(changed));
+  }
   void attach_parent_console() override;
   SystemError web_link_failure() override {
     const DWORD number = GetLastError();

@@ -469,7 +469,8 @@ TEST(Headless, PollsAtStartAndEveryIntervalAndLogsToTheStream) {
   EXPECT_GT(world.machine.listings, listings);
   world.machine.plug("E:\\", "PEN");
   world.store_script(crlf_lines({"label:PEN", "exec:restore %3"}));
-  headless.poll();
+  headless.tick();
+  headless.tick();
   EXPECT_EQ(world.launcher.launched.back().command, "restore E") << "the script is read afresh";
 
   headless.stop();
@@ -493,11 +494,63 @@ TEST(Headless, SettingsThatTurnUnusableAreReportedOnce) {
   EXPECT_EQ(err.text(), "");
 
   ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
-  headless.poll();
-  headless.poll();
+  headless.tick();
+  headless.tick();
   EXPECT_EQ(err.text(), "kestrun: will not use the settings '" +
                             (folder / "Kestrun.conf").string() + "': its folder '" +
                             folder.string() + "' can be written by other users\n");
+  headless.stop();
+}
+
+// kestrun --set-interval reaches a running service at its next tick; an
+// interval it cannot poll by is told once, and drives that come or go still
+// start passes.
+TEST(Headless, FollowsTheStoredIntervalFromItsNextTick) {
+  FakeWorld world;
+  world.store_script(crlf_lines({"label:PEN", "exec:backup %1"}));
+  kestrun::testing::FakeVolumeWatch* watch = nullptr;
+  kestrun::cli::Services services{
+      world.machine, world.launcher, world.settings, {}, [&watch](std::function<void()>) {
+        auto made = std::make_unique<kestrun::testing::FakeVolumeWatch>();
+        watch = made.get();
+        return made;
+      }};
+  Captured out;
+  kestrun::cli::Headless headless(services, "60", out.file());
+  headless.start();
+  world.settings.write(modGeneral::kInterval, "2", nullptr);
+  world.machine.plug("E:\\", "PEN");
+  headless.tick();
+  headless.tick();
+  EXPECT_EQ(world.launcher.launched.size(), 1u) << "polled by the interval stored meanwhile";
+
+  world.settings.write(modGeneral::kInterval, "0", nullptr);
+  world.machine.pull("E:\\");
+  const int listings = world.machine.listings;
+  for (int tick = 0; tick < 3; ++tick) headless.tick();
+  EXPECT_EQ(world.machine.listings, listings);
+  EXPECT_EQ(out.text().substr(out.text().find("\nInterval")),
+            "\nInterval '0' is not a positive number: only drives that come or go start a pass "
+            "until it is a positive number of seconds\n");
+  ASSERT_NE(watch, nullptr);
+  headless.session().volumes_changed();
+  headless.session().settled();
+  EXPECT_GT(world.machine.listings, listings) << "the removal made a pass";
+  headless.stop();
+}
+
+TEST(Headless, SaysWhenItCannotHearDrivesComeAndGo) {
+  FakeWorld world;
+  kestrun::cli::Services services{
+      world.machine, world.launcher, world.settings, {}, [](std::function<void()>) {
+        return nullptr;
+      }};
+  Captured out, err;
+  kestrun::cli::Headless headless(services, "10", out.file(), err.file());
+  headless.start();
+  EXPECT_EQ(err.text(),
+            "kestrun: the system's word that drives come or go cannot be heard here; passes run "
+            "at start and every poll interval only\n");
   headless.stop();
 }
 
@@ -526,7 +579,7 @@ TEST(Headless, AHangupEndsItLikeATerminationRequest) {
   Captured out;
   QTimer::singleShot(50, [] { raise(SIGHUP); });
   QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
-  EXPECT_EQ(kestrun::cli::run_headless(services, "60", false, out.file()), 0);
+  EXPECT_EQ(kestrun::cli::run_headless(services, "60", out.file()), 0);
   EXPECT_EQ(out.text(), "Started...\nStopped.\n");
 }
 

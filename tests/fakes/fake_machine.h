@@ -7,10 +7,12 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "engine/detection.h"
 #include "engine/drive_list.h"
+#include "engine/poll_session.h"
 
 namespace kestrun::testing {
 
@@ -121,6 +123,18 @@ class RecordingDriveList : public modGeneral::DriveList {
   void add_row(const std::string& row, const std::string&) override { rows.push_back(row); }
 
   std::vector<std::string> rows;
+};
+
+/// A volume watch whose words the test gives: it calls the session itself
+/// while the watch is not held, and sets `kept` while it is.
+class FakeVolumeWatch : public modGeneral::VolumeWatch {
+ public:
+  void hold() override { held = true; }
+  void release() override { held = false; }
+  bool changed() override { return std::exchange(kept, false); }
+
+  bool held = false;
+  bool kept = false;
 };
 
 /// All of the above wired into one engine context, for tests of whole passes.

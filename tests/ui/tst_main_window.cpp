@@ -246,7 +246,8 @@ class TestMainWindow : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(&w));
     const auto said = [](const std::string& value) {
       return "Interval '" + value +
-             "' is not a number: no poll pass runs until it is a positive number of seconds";
+             "' is not a number: only drives that come or go start a pass until it is a positive "
+             "number of seconds";
     };
     c.cmdAction->click();
     QCOMPARE(rig.log(), crlf_lines({"Started...", said("abc")}) + pen_detected());

@@ -40,6 +40,10 @@ class FakeDesktop : public ui::Desktop {
   }
   std::optional<platform::SystemError> open_url(const QUrl& url) override;
   void quit() override { ++quits; }
+  // The tests' drives come and go only when a test says so.
+  std::unique_ptr<modGeneral::VolumeWatch> watch_volumes(std::function<void()>) override {
+    return nullptr;
+  }
 
   bool answer_yes = true;
   bool tray = true;
