@@ -45,8 +45,9 @@ bool open_window_program(char* argv[], std::string* error) {
   std::string tried;
   for (const auto& place : window_program_places(program)) {
     execv(place.c_str(), argv);
-    tried += (tried.empty() ? "" : ", ") + modGeneral::escape_for_terminal(place) + " (" +
-             std::strerror(errno) + ")";
+    const std::string why = std::strerror(errno);
+    tried +=
+        (tried.empty() ? "" : ", ") + modGeneral::escape_for_terminal(place) + " (" + why + ")";
   }
   *error = "the window program is not installed; looked for " + tried;
   return false;
