@@ -26,15 +26,21 @@ if(WIN32)
   # writes the uninstaller's entry where 64-bit Windows looks for it. The page
   # "Start with Windows" comes before the files are installed; the installed
   # version is removed by the install itself rather than up front, so that the
-  # page can first read the user's choice from it. (NSIS's single quotes: CPack
+  # page can first read the user's choice from it; so is the page "Command
+  # line" (packaging/add_to_path.nsh). (NSIS's single quotes: CPack
   # passes double quotes on as list separators.)
   set(CPACK_NSIS_DEFINES "Unicode true\nTarget amd64-unicode
 !define KESTRUN_INSTALL_KEY '${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}'
-!include '${PROJECT_SOURCE_DIR}/packaging/start_at_login.nsh'")
-  set(CPACK_NSIS_PAGE_COMPONENTS "Page custom StartAtLoginPage StartAtLoginPageLeave")
-  set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "!insertmacro KESTRUN_REMOVE_INSTALLED_VERSION")
-  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro KESTRUN_APPLY_START_AT_LOGIN")
-  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!insertmacro KESTRUN_FORGET_START_AT_LOGIN")
+!include '${PROJECT_SOURCE_DIR}/packaging/start_at_login.nsh'
+!include '${PROJECT_SOURCE_DIR}/packaging/add_to_path.nsh'")
+  set(CPACK_NSIS_PAGE_COMPONENTS "Page custom StartAtLoginPage StartAtLoginPageLeave
+  Page custom AddToPathPage AddToPathPageLeave")
+  set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "Call AddToPathChoice
+  !insertmacro KESTRUN_REMOVE_INSTALLED_VERSION")
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro KESTRUN_APPLY_START_AT_LOGIN
+  !insertmacro KESTRUN_APPLY_ADD_TO_PATH")
+  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!insertmacro KESTRUN_FORGET_START_AT_LOGIN
+  !insertmacro KESTRUN_REMOVE_FROM_PATH")
   # The installer's licence page.
   configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/LICENSE.txt COPYONLY)
   set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_BINARY_DIR}/LICENSE.txt)
