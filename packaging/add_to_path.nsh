@@ -76,20 +76,55 @@ FunctionEnd
   SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=2000
 !macroend
 
+# The user's Path into $0, and $1 "ok", or "long" when the value is there but
+# longer than the installer's strings hold (NSIS_MAX_STRLEN): such a Path is
+# left as it is, since writing back what was read would cut it short.
+!macro KESTRUN_READ_USER_PATH
+  StrCpy $1 ok
+  ClearErrors
+  ReadRegStr $0 HKCU "${KESTRUN_ENVIRONMENT_KEY}" "Path"
+  ${If} ${Errors}  # no Path, or one too long to read
+    StrCpy $0 ""
+    StrCpy $3 0
+    ${Do}
+      ClearErrors
+      EnumRegValue $4 HKCU "${KESTRUN_ENVIRONMENT_KEY}" $3
+      ${If} $4 == ""
+        ${ExitDo}
+      ${ElseIf} $4 == "Path"
+        StrCpy $1 long
+        ${ExitDo}
+      ${EndIf}
+      IntOp $3 $3 + 1
+    ${Loop}
+  ${Else}
+    StrLen $3 $0
+    IntOp $4 ${NSIS_MAX_STRLEN} - 1
+    ${If} $3 >= $4
+      StrCpy $1 long
+    ${EndIf}
+  ${EndIf}
+!macroend
+
 !macro KESTRUN_APPLY_ADD_TO_PATH
   ${If} $AddToPath == 1
-    ReadRegStr $0 HKCU "${KESTRUN_ENVIRONMENT_KEY}" "Path"
-    ClearErrors
-    ${WordFind} ";$0;" ";$INSTDIR;" "E*" $1
-    ${If} ${Errors}  # not there yet
-      ${If} $0 == ""
-        StrCpy $0 "$INSTDIR"
-      ${Else}
-        StrCpy $0 "$0;$INSTDIR"
+    !insertmacro KESTRUN_READ_USER_PATH
+    ${If} $1 == long
+      MessageBox MB_OK|MB_ICONEXCLAMATION "Your PATH is too long for the installer to change. \
+        Add $INSTDIR to it yourself." /SD IDOK
+    ${Else}
+      ClearErrors
+      ${WordFind} ";$0;" ";$INSTDIR;" "E*" $2
+      ${If} ${Errors}  # not there yet
+        ${If} $0 == ""
+          StrCpy $0 "$INSTDIR"
+        ${Else}
+          StrCpy $0 "$0;$INSTDIR"
+        ${EndIf}
+        WriteRegExpandStr HKCU "${KESTRUN_ENVIRONMENT_KEY}" "Path" "$0"
+        WriteRegStr SHCTX "${KESTRUN_UNINSTALL_KEY}" "KestrunAddedToPath" "$INSTDIR"
+        !insertmacro KESTRUN_ANNOUNCE_ENVIRONMENT
       ${EndIf}
-      WriteRegExpandStr HKCU "${KESTRUN_ENVIRONMENT_KEY}" "Path" "$0"
-      WriteRegStr SHCTX "${KESTRUN_UNINSTALL_KEY}" "KestrunAddedToPath" "$INSTDIR"
-      !insertmacro KESTRUN_ANNOUNCE_ENVIRONMENT
     ${EndIf}
   ${EndIf}
 !macroend
@@ -99,15 +134,20 @@ FunctionEnd
 !macro KESTRUN_REMOVE_FROM_PATH
   ReadRegStr $2 SHCTX "${KESTRUN_UNINSTALL_KEY}" "KestrunAddedToPath"
   ${If} $2 != ""
-    ReadRegStr $0 HKCU "${KESTRUN_ENVIRONMENT_KEY}" "Path"
-    ${un.WordReplace} ";$0;" ";$2;" ";" "+" $1
-    StrCpy $1 $1 "" 1
-    StrCpy $1 $1 -1
-    ${If} $1 == ""
-      DeleteRegValue HKCU "${KESTRUN_ENVIRONMENT_KEY}" "Path"
+    !insertmacro KESTRUN_READ_USER_PATH
+    ${If} $1 == long
+      MessageBox MB_OK|MB_ICONEXCLAMATION "Your PATH is too long for the uninstaller to change. \
+        Remove $2 from it yourself." /SD IDOK
     ${Else}
-      WriteRegExpandStr HKCU "${KESTRUN_ENVIRONMENT_KEY}" "Path" "$1"
+      ${un.WordReplace} ";$0;" ";$2;" ";" "+" $1
+      StrCpy $1 $1 "" 1
+      StrCpy $1 $1 -1
+      ${If} $1 == ""
+        DeleteRegValue HKCU "${KESTRUN_ENVIRONMENT_KEY}" "Path"
+      ${Else}
+        WriteRegExpandStr HKCU "${KESTRUN_ENVIRONMENT_KEY}" "Path" "$1"
+      ${EndIf}
+      !insertmacro KESTRUN_ANNOUNCE_ENVIRONMENT
     ${EndIf}
-    !insertmacro KESTRUN_ANNOUNCE_ENVIRONMENT
   ${EndIf}
 !macroend
