@@ -91,9 +91,11 @@ case ";$(user_path);" in *Kestrun*) fail "the user's Path has Kestrun without th
 # The console companion, as typed in cmd: it waits, reads standard input and
 # sets %ERRORLEVEL% (a script whose entry has no exec: line fails a check).
 printf 'label:A\r\n' >"$work/bad.txt"
-# cmd /c ends with the last %ERRORLEVEL%, which echo leaves as it was.
-console=$(printf 'label:A\r\nexec:b\r\n' |
-  { wine cmd /c 'cd /d "C:\Program Files\Kestrun" & kestrun --validate - & echo status %ERRORLEVEL% & kestrun --validate Z:'"$(sed 's|/|\\|g' <<<"$work")"'\bad.txt >NUL & echo status %ERRORLEVEL%' 2>/dev/null || true; } |
+# cmd /c ends with the last %ERRORLEVEL%, which echo leaves as it was. cmd
+# starts in the installation folder (Wine takes the working folder from the
+# shell's): a quoted path in cmd's command line would reach it as \" from here.
+console=$(cd "$program_files" && printf 'label:A\r\nexec:b\r\n' |
+  { wine cmd /c 'kestrun --validate - & echo status %ERRORLEVEL% & kestrun --validate Z:'"$(sed 's|/|\\|g' <<<"$work")"'\bad.txt >NUL & echo status %ERRORLEVEL%' 2>/dev/null || true; } |
   tr -d '\r')
 grep -qx 'Entry seems okay' <<<"$console" || fail "kestrun in cmd did not read standard input: $console"
 [ "$(grep '^status' <<<"$console" | tr '\n' ' ')" = "status 0 status 1 " ] ||
