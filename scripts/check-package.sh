@@ -4,7 +4,7 @@
 # would, over the single package that came before them, and checks that the
 # programs run, the desktop files validate, starting at login is left to the
 # user, and that kestrun-cli alone, as on a headless machine, needs no display
-# library and works without the window.
+# library and works without the window. Removes both at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}
@@ -14,7 +14,8 @@ desktop=$(ls "build/$preset"/kestrun_*_*.deb | head -n 1)
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# Other branches' checks install their own packages here: leave none behind.
+trap '"${sudo[@]}" dpkg --purge kestrun kestrun-cli >/dev/null 2>&1; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 apt_get() { DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get -y -q "$@" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; return 1; }; }
 display='libqt6(gui|widgets|opengl|xcbqpa)|qt6-qpa-plugins|libx11|libxcb|libxkb|libgl1|libgl[xu]|libegl|libopengl|libfontconfig|libfreetype|libharfbuzz'
@@ -99,5 +100,3 @@ echo "ok: kestrun-cli alone: depends on no display library, lists drives, valida
   "and without arguments says: $(head -n 1 "$work/err")"
 echo "kestrun-cli Depends: $depends"
 echo "kestrun Depends: $(dpkg-deb -f "$desktop" Depends)"
-
-apt_get install "./$desktop"
