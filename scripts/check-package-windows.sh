@@ -98,7 +98,7 @@ console=$(cd "$program_files" && printf 'label:A\r\nexec:b\r\n' |
   { wine cmd /c 'kestrun --validate - & echo status %ERRORLEVEL% & kestrun --validate Z:'"$(sed 's|/|\\|g' <<<"$work")"'\bad.txt >NUL & echo status %ERRORLEVEL%' 2>/dev/null || true; } |
   tr -d '\r')
 grep -qx 'Entry seems okay' <<<"$console" || fail "kestrun in cmd did not read standard input: $console"
-[ "$(grep '^status' <<<"$console" | tr '\n' ' ')" = "status 0 status 1 " ] ||
+[ "$(grep '^status' <<<"$console" | tr -s ' \n' ' ')" = "status 0 status 1 " ] ||
   fail "kestrun in cmd did not set %ERRORLEVEL%: $console"
 echo "ok: in cmd, kestrun is kestrun.com: it reads standard input and sets %ERRORLEVEL%"
 
