@@ -60,12 +60,14 @@ package-windows: build-windows
 check-package-windows: package-windows
 	scripts/check-package-windows.sh build/windows
 
-# The Debian package: build/<preset>/kestrun_<version>_<arch>.deb.
+# The Debian packages: build/<preset>/kestrun-cli_<version>_<arch>.deb (the
+# command line, no display libraries) and kestrun_<version>_<arch>.deb (the window).
 package: build
 	@scripts/install-deps.sh packaging
 	cd build/$(PRESET) && cpack
 
-# Installs the package as a user would and checks the result (as root or with sudo).
+# Installs the packages as a user would, over the single package of 1.5.0, and
+# checks the result, kestrun-cli alone too (as root or with sudo).
 check-package: package
 	scripts/check-package.sh $(PRESET)
 

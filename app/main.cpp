@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Kestrun: with arguments a command-line tool, without them the main window.
+// The window program: without arguments the main window; with them the
+// command line, for the shortcuts and login entries that name it so.
 #include <QApplication>
 
 #include "app/command_line_program.h"

@@ -70,9 +70,10 @@ constexpr const char* kModes[] = {"validate",     "explain",      "list-drives",
                                   "store-script", "print-script", "set-interval"};
 
 void define_options(QCommandLineParser& parser) {
-  parser.setApplicationDescription(
-      QStringLiteral("Runs your commands when a drive with a given volume label appears.\n"
-                     "Without options, Kestrun starts its window and tray icon."));
+  parser.setApplicationDescription(QStringLiteral(
+      "Runs your commands when a drive with a given volume label appears.\n"
+      "Without options, Kestrun starts its window and tray icon, through the window\n"
+      "program installed with kestrun; where there is none it says so (exit status 127)."));
   parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
                                       QStringLiteral("Show this help and exit.")));
   for (const auto& option : kOptions) {

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -19,6 +18,7 @@
 
 #include "engine/text_bytes.h"
 #include "platform/linux/user_files.h"
+#include "platform/linux/window_places.h"
 #include "platform/settings_file.h"
 
 namespace kestrun::platform::autostart {
@@ -76,21 +76,19 @@ Entry read_entry(const std::string& path) {
   return Entry::on;
 }
 
-// The running program's path, even after an upgrade replaced its file.
-std::string running_program() {
-  char buffer[PATH_MAX];
-  const ssize_t size = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (size <= 0) return {};
-  std::string path(buffer, static_cast<std::size_t>(size));
-  struct stat status {};
-  const std::string deleted = " (deleted)";
-  if (stat("/proc/self/exe", &status) == 0 && status.st_nlink == 0 && path.ends_with(deleted)) {
-    path.resize(path.size() - deleted.size());
+// Whether `front`, the command-line program, opens `program` as its window.
+bool opens_window(const char* front, const std::string& program) {
+  for (const auto& place : window_program_places(front)) {
+    char* real = realpath(place.c_str(), nullptr);
+    const bool same = real != nullptr && program == real;
+    std::free(real);
+    if (same) return true;
   }
-  return path;
+  return false;
 }
 
-// Whether "kestrun", looked up on PATH as a desktop's launcher does, is `program`.
+// Whether "kestrun", looked up on PATH as a desktop's launcher does, is
+// `program` or opens it as its window.
 bool found_on_path(const std::string& program) {
   const char* path = std::getenv("PATH");
   std::istringstream list(path != nullptr ? path : "");
@@ -99,7 +97,7 @@ bool found_on_path(const std::string& program) {
     const std::string candidate = dir + "/kestrun";
     if (access(candidate.c_str(), X_OK) != 0) continue;
     char* real = realpath(candidate.c_str(), nullptr);
-    const bool same = real != nullptr && program == real;
+    const bool same = real != nullptr && (program == real || opens_window(real, program));
     std::free(real);
     return same;
   }

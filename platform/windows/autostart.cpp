@@ -28,19 +28,6 @@ bool switched_off() {
   return (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) && size > 0 && (flag[0] & 1);
 }
 
-std::wstring running_program() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD size = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (size == 0) return {};
-    if (size < path.size()) {
-      path.resize(size);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 bool failed(LSTATUS status, const std::string& what, std::string* error) {
   if (status == ERROR_SUCCESS) return false;
   if (error != nullptr) *error = what + ": " + system_error_text(static_cast<DWORD>(status));
@@ -72,7 +59,7 @@ bool set_enabled(bool enabled, std::string* error) {
     delete_value(kApprovedKey, kValueName);
     return true;
   }
-  const std::wstring program = running_program();
+  const std::wstring program = running_program_path();
   if (program.empty()) {
     failed(static_cast<LSTATUS>(GetLastError()), "cannot find the running program", error);
     return false;

@@ -41,4 +41,17 @@ std::string system_error_text(unsigned long code) {
   return result;
 }
 
+std::wstring running_program_path() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD size = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (size == 0) return {};
+    if (size < path.size()) {
+      path.resize(size);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
 }  // namespace kestrun::platform

@@ -45,3 +45,20 @@ before=$(cat "$XDG_CONFIG_HOME/Kestrun/Kestrun.conf")
 k --store-script - <"$work/printed.txt" >/dev/null
 [ "$(cat "$XDG_CONFIG_HOME/Kestrun/Kestrun.conf")" = "$before" ] || fail "storing the printed script changed it"
 echo "ok: --print-script and --store-script round-trip byte for byte"
+
+# The command line loads no display library, so a headless machine needs none.
+if ldd "$kestrun" | grep -E 'libQt6(Gui|Widgets|OpenGL|XcbQpa)|libX|libxcb|libGL|libEGL|libfontconfig|libfreetype|libharfbuzz'; then
+  fail "the command-line program loads display libraries"
+fi
+echo "ok: the command-line program links no display library"
+
+# Without arguments it hands over to the window program beside it; where
+# there is none, it says where it looked instead of failing quietly.
+mkdir "$work/alone"
+cp "$kestrun" "$work/alone/kestrun"
+status=0
+timeout 20 "$work/alone/kestrun" </dev/null >"$work/out" 2>"$work/err" || status=$?
+[ "$status" -eq 127 ] || fail "without a window program, status $status"
+grep -qF "looked for $work/alone/kestrun-window (No such file or directory)" "$work/err" ||
+  fail "without a window program it says: $(cat "$work/err")"
+echo "ok: without a window program, kestrun without arguments names where it looked"

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# kestrun.exe's command line under Wine, in a fresh prefix: its output reaches
+# The command line under Wine, in a fresh prefix: kestrun.com's output reaches
 # the terminal it was started from, a file name comes as Windows spells it,
 # and the script goes to the registry and comes back unchanged, or is refused
-# when it is not UTF-8.
-#   wine_program_test.sh KESTRUN_EXE RUNTIME_FOLDER
+# when it is not UTF-8. In cmd, `kestrun` is kestrun.com, which cmd waits for,
+# gives standard input and takes the exit status of; kestrun.exe, the window
+# program, still takes the options too.
+#   wine_program_test.sh KESTRUN_COM RUNTIME_FOLDER KESTRUN_EXE
 set -euo pipefail
 exe=$(realpath "$1")
 runtime=$(realpath "$2")
+window=$(realpath "$3")
 command -v wine >/dev/null || { echo "SKIP: wine is not installed"; exit 77; }
 work=$(mktemp -d)
 export WINEPREFIX=$work/wine WINEDEBUG=-all LC_ALL=C.UTF-8
@@ -66,3 +69,19 @@ printf 'label:PINNED\nvolume:uuid:2F1C-9A7B\nexec:notepad.exe %%1\n' >"$work/pin
 k --explain "$(winepath -w "$work/pinned.txt")" >"$work/out" 2>&1 || fail "--explain: $(cat "$work/out")"
 grep -q "^Entry 1 'PINNED': runs on P:" "$work/out" || fail "not run on P:: $(cat "$work/out")"
 echo "ok: a drive's serial is its identity, and an entry pinned to it runs on it"
+
+# cmd /c ends with the last %ERRORLEVEL%, which echo leaves as it was.
+console=$(cd "$(dirname "$exe")" && printf 'label:A\r\nexec:b\r\n' |
+  { timeout 60 wine cmd /c 'kestrun --validate - & echo status %ERRORLEVEL%' 2>/dev/null || true; } |
+  tr -d '\r')
+grep -qx 'Entry seems okay' <<<"$console" || fail "kestrun in cmd did not read standard input: $console"
+grep -qx 'status 0' <<<"$console" || fail "kestrun in cmd set no %ERRORLEVEL% 0: $console"
+console=$(cd "$(dirname "$exe")" &&
+  { timeout 60 wine cmd /c 'kestrun --validate Z:\nowhere.txt & echo status %ERRORLEVEL%' 2>/dev/null || true; } |
+  tr -d '\r')
+grep -qx 'status 2' <<<"$console" || fail "kestrun in cmd set no %ERRORLEVEL% 2: $console"
+echo "ok: in cmd, kestrun reads standard input and sets %ERRORLEVEL%"
+
+timeout 60 wine "$window" --version | tr -d '\r' | grep -qE '^Kestrun [0-9]+\.[0-9]+$' ||
+  fail "kestrun.exe no longer takes --version"
+echo "ok: kestrun.exe still takes the command line's options"

@@ -5,7 +5,7 @@
 # line it prints, so a column added to the table fails here until every
 # document names it. And the tray's login item, named as the menu names it by
 # the README, the manual page and the installer's page, with the switch that
-# the README documents for a silent install.
+# the README documents for a silent install; and the installer's PATH box.
 #   documents_test.sh KESTRUN SOURCE_DIR
 set -euo pipefail
 kestrun=$(realpath "$1")
@@ -48,3 +48,11 @@ grep -qF '"/STARTATLOGIN="' "$source_dir/packaging/start_at_login.nsh" &&
   grep -qF '/STARTATLOGIN=0' "$source_dir/README.md" ||
   fail "the README and the installer do not agree on /STARTATLOGIN="
 echo "ok: the README, the manual page and the installer name '$item'"
+# The installer's PATH box, as the README names it and its silent switch.
+box=$(sed -n 's/.*NSD_CreateCheckbox.*"\(Add [^"]*\)"$/\1/p' "$source_dir/packaging/add_to_path.nsh")
+[ -n "$box" ] && grep -qF "**$box**" "$source_dir/README.md" ||
+  fail "the README does not name the installer's box '$box'"
+grep -qF '"/ADDTOPATH="' "$source_dir/packaging/add_to_path.nsh" &&
+  grep -qF '/ADDTOPATH=1' "$source_dir/README.md" ||
+  fail "the README and the installer do not agree on /ADDTOPATH="
+echo "ok: the README names the installer's '$box' and its switch"

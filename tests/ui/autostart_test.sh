@@ -20,7 +20,9 @@ entry="$XDG_CONFIG_HOME/autostart/org.example.Kestrun.desktop"
 odd="$work/Pen \"Drive\" \$HOME 'x' \\n \`id\` é"
 mkdir -p "$odd"
 cp "$program" "$odd/kestrun"
+cp "$(dirname "$program")/kestrun-window" "$odd/kestrun-window"
 program="$odd/kestrun"
+window="$odd/kestrun-window"
 
 fail() {
   echo "FAIL: $1"
@@ -76,9 +78,9 @@ poll_for 150 in_tray || fail "the program did not go to the tray"
 entry_written() { [ -s "$entry" ]; }
 toggle_login_item entry_written || fail "\"Start Kestrun at login\" wrote no entry"
 desktop-file-validate "$entry" || fail "the entry does not validate"
-grep -qxF 'Exec="'"$work"'/Pen \\"Drive\\" \\$HOME '"'x'"' \\\\n \\`id\\` é/kestrun"' "$entry" ||
-  fail "the entry's Exec does not name the program in its folder"
-echo "ok: the tray item writes a valid entry that names the program"
+grep -qxF 'Exec="'"$work"'/Pen \\"Drive\\" \\$HOME '"'x'"' \\\\n \\`id\\` é/kestrun-window"' "$entry" ||
+  fail "the entry's Exec does not name the window program in its folder"
+echo "ok: the tray item writes a valid entry that names the window program"
 stop "$(running_pid)"
 
 rm -f "$work/polled"
@@ -87,8 +89,20 @@ gio launch "$entry" </dev/null >"$work/login.log" 2>&1 || fail "gio launch faile
 poll_for 150 test -e "$work/polled" || fail "the program started at login did not poll"
 poll_for 150 in_tray || fail "the program started at login did not go to the tray"
 login_pid=$(running_pid)
-[ "$(readlink "/proc/$login_pid/exe")" = "$program" ] || fail "the entry started another program"
+[ "$(readlink "/proc/$login_pid/exe")" = "$window" ] || fail "the entry started another program"
 echo "ok: the entry starts the program, which polls from the tray"
+stop "$login_pid"
+
+# An entry written before the window program had a file of its own names
+# `kestrun`, which now hands over to it.
+sed -i 's|/kestrun-window"$|/kestrun"|' "$entry"
+rm -f "$work/polled"
+gio launch "$entry" </dev/null >"$work/old-entry.log" 2>&1 || fail "gio launch failed"
+poll_for 150 test -e "$work/polled" || fail "the earlier entry's program did not poll"
+poll_for 150 in_tray || fail "the earlier entry's program did not go to the tray"
+login_pid=$(running_pid)
+[ "$(readlink "/proc/$login_pid/exe")" = "$window" ] || fail "the earlier entry started another program"
+echo "ok: an entry naming kestrun still starts the window"
 
 entry_gone() { [ ! -e "$entry" ]; }
 toggle_login_item entry_gone || fail "unchecking \"Start Kestrun at login\" left the entry"

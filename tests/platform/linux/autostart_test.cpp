@@ -81,6 +81,18 @@ TEST_F(AutostartTest, NamesThisProgramByPathUnlessPathFindsIt) {
   EXPECT_TRUE(autostart::set_enabled(false, &error)) << "an entry that is gone is no failure";
 }
 
+// `kestrun` on PATH is the command-line program, which hands a start without
+// arguments over to the window program beside it: that is this one.
+TEST_F(AutostartTest, NamesKestrunWhenTheCommandOnPathOpensThisWindow) {
+  tree.write("bin/kestrun", "#!/bin/sh\n");
+  std::filesystem::permissions(tree.path("bin/kestrun"), std::filesystem::perms::owner_all);
+  tree.link("bin/kestrun-window", running_program());
+  std::string error;
+  ASSERT_TRUE(autostart::set_enabled(true, &error)) << error;
+  EXPECT_NE(read("config/" + kEntry).find("\nExec=kestrun\n"), std::string::npos)
+      << read("config/" + kEntry);
+}
+
 TEST_F(AutostartTest, AnEntrySwitchedOffReadsOffUntilSwitchedOnAgain) {
   for (const char* off : {"Hidden=true", "X-GNOME-Autostart-enabled = false"}) {
     tree.write("config/" + kEntry,
