@@ -51,6 +51,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${KESTRUN_HOME_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its platform plugins at run time, which dpkg-shlibdeps cannot see.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Ejecting (eject: lines) and --mount go through udisks2, which every desktop
+# installs; Kestrun runs without it and says so in the log when asked to eject.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udisks2")
 # CPack puts the summary first and indents these lines itself.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Kestrun watches the machine's drives and runs your commands when a drive
