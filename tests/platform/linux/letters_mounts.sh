@@ -203,7 +203,7 @@ for round in 1 2 3; do
   file="$XDG_STATE_HOME/kestrun/letters"
   [ -z "$(tail -n +2 "$file" | cut -d' ' -f3 | sort | uniq -d)" ] || fail "$(cat "$file")"
   # Filesystems present but not mounted ('-') have no letter.
-  [ "$(tail -n +2 "$file" | wc -l)" -eq "$(tail -n +2 "$work/race1.txt" | grep -Evc '^(C:|-\t)')" ] ||
+  [ "$(tail -n +2 "$file" | wc -l)" -eq "$(tail -n +2 "$work/race1.txt" | grep -Evc '^(C:|-)')" ] ||
     fail "the file does not hold every lettered volume: $(cat "$file")"
 done
 echo "ok: six processes started together agree, three times over"
