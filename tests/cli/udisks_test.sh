@@ -202,7 +202,10 @@ as_nobody() {
     XDG_RUNTIME_DIR="$user_dir/runtime" "$@"
 }
 as_nobody "$binary" --store-script "$user_dir/script.txt" > /dev/null || fail "nobody's script"
-as_nobody "$binary" --headless --mount > "$work/user.log" 2>&1 &
+# exec: $! must be Kestrun itself, which the cleanup ends, not a subshell.
+(exec setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$user_dir" \
+  XDG_CONFIG_HOME="$user_dir/config" XDG_STATE_HOME="$user_dir/state" \
+  XDG_RUNTIME_DIR="$user_dir/runtime" "$binary" --headless --mount) > "$work/user.log" 2>&1 &
 pid=$!
 user_log_has() { grep -qF -- "$1" "$work/user.log"; }
 until_true 5 user_log_has "Started..." || fail "no 'Started...' as nobody"
@@ -234,6 +237,10 @@ until_true 15 user_ran || { cat "$work/user.log"; fail "nobody's command did not
 until_true 10 user_log_has "  ejected: '$user_label' from " ||
   { cat "$work/user.log"; fail "nobody's stick was not ejected"; }
 echo "ok: with the polkit rule a user without a session mounts, runs and ejects"
+kill -TERM "$pid"
+until_true 10 sh -c "! kill -0 $pid 2>/dev/null" || fail "kestrun as nobody still runs after SIGTERM"
+wait "$pid" || fail "SIGTERM gave a failing exit status as nobody"
+pid=
 echo "--- log as nobody"
 cat "$work/user.log"
 echo "PASS"
