@@ -39,12 +39,19 @@ constexpr OptionText kOptions[] = {
      "Print a header line, then one tab-separated line per drive root, in the columns: root, "
      "type, name, label, snapshot, mount point, device, identity. The identity is what a "
      "script's volume: line pins an entry to and, on Linux, what the drive's letter is "
-     "remembered by; a volume seen for the first time gets its letter recorded."},
+     "remembered by; a volume seen for the first time gets its letter recorded. Labelled "
+     "filesystems present but not mounted follow, with '-' for the root and 'not mounted' for "
+     "the name."},
     {"headless",
      "Poll with the stored settings and no window, writing the action log to standard output, "
      "until SIGINT, SIGTERM or SIGHUP. A pass runs at start, whenever drives come or go (once "
      "they have settled, so the volumes of one stick make one pass) and every poll interval; a "
      "stored interval changed meanwhile is used from the next second."},
+    {"mount",
+     "With --headless: mount, as the user and through udisks2, each filesystem present or "
+     "plugged in whose label an entry names (and whose volume its volume: lines name, where it "
+     "has them), and never any other; for machines without an automounter. A failure is said "
+     "once in the action log."},
     {"instant",
      "With --headless: pass as soon as drives come or go; the default, kept for the "
      "scripts that name it."},
@@ -124,8 +131,10 @@ std::optional<QString> usage_problem(const QCommandLineParser& parser) {
         "choose one of --validate, --explain, --list-drives, --headless, --store-script, "
         "--print-script and --set-interval");
   }
-  if (is_set(parser, "instant") && !is_set(parser, "headless")) {
-    return QStringLiteral("--instant goes with --headless");
+  for (const char* option : {"instant", "mount"}) {
+    if (is_set(parser, option) && !is_set(parser, "headless")) {
+      return QStringLiteral("--%1 goes with --headless").arg(QLatin1String(option));
+    }
   }
   const auto files = parser.positionalArguments();
   const bool takes_file =
@@ -158,9 +167,26 @@ std::string list_drives(modGeneral::DriveApi& drives, std::string_view script) {
   return table;
 }
 
+// Below the drives, in the same columns: no root, no type, no mount point.
+std::string unmounted_rows(const std::vector<modGeneral::UnmountedVolume>& volumes) {
+  std::string rows;
+  for (const auto& volume : volumes) {
+    rows += "-\t0\tnot mounted\t" + modGeneral::escape_for_terminal(volume.label) + "\tno\t\t" +
+            modGeneral::escape_for_terminal(volume.device) + '\t' +
+            modGeneral::escape_for_terminal(volume.identity) + '\n';
+  }
+  return rows;
+}
+
+std::vector<modGeneral::UnmountedVolume> unmounted(const Services& services) {
+  return services.unmounted_volumes ? services.unmounted_volumes()
+                                    : std::vector<modGeneral::UnmountedVolume>{};
+}
+
 int run_list_drives(Services& services, const Streams& streams) {
   write_all(streams.out,
-            list_drives(services.drives, services.settings.read(modGeneral::kAdvanced)));
+            list_drives(services.drives, services.settings.read(modGeneral::kAdvanced)) +
+                unmounted_rows(unmounted(services)));
   for (const auto& warning : services.drives.take_warnings()) print_error(streams, warning);
   return kExitOk;
 }
@@ -180,12 +206,13 @@ int run_script_check(const QStringList& files, bool validate, Services& services
     }
   }
   if (validate) return validate_text(text, streams.out);
-  const auto explanation = modGeneral::explain(services.drives, services.launcher, text);
+  auto explanation = modGeneral::explain(services.drives, services.launcher, text);
+  modGeneral::note_unmounted(explanation, text, unmounted(services));
   write_all(streams.out, explanation_text(explanation));
   return explanation.stopped ? kExitCheckFailed : kExitOk;
 }
 
-int run_headless_mode(Services& services, const Streams& streams) {
+int run_headless_mode(Services& services, bool mount, const Streams& streams) {
   const auto interval_text = services.settings.read(modGeneral::kInterval);
   if (const auto problem = services.settings.problem()) return settings_error(streams, problem);
   const auto interval = modGeneral::parse_interval(interval_text);
@@ -202,7 +229,7 @@ int run_headless_mode(Services& services, const Streams& streams) {
       return kExitCheckFailed;
     }
   }
-  return run_headless(services, interval_text, streams.out, streams.err);
+  return run_headless(services, interval_text, streams.out, streams.err, mount);
 }
 
 }  // namespace
@@ -232,7 +259,7 @@ int run_command_line(const QStringList& arguments, Services& services, const Str
     return run_script_check(files, is_set(parser, "validate"), services, streams);
   }
   if (is_set(parser, "list-drives")) return run_list_drives(services, streams);
-  return run_headless_mode(services, streams);
+  return run_headless_mode(services, is_set(parser, "mount"), streams);
 }
 
 }  // namespace kestrun::cli

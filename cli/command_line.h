@@ -2,15 +2,19 @@
 // Kestrun started with arguments: validate scripts, list drives, poll headless.
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "engine/drive_api.h"
+#include "engine/eject.h"
 #include "engine/launcher.h"
+#include "engine/mount_targets.h"
 #include "engine/settings_store.h"
 #include "platform/session_driver.h"
 
@@ -28,6 +32,17 @@ struct Services {
   /// The system's word that drives came or went, for --headless; tests
   /// leave it empty and hand the session its words themselves.
   platform::VolumeWatchMaker watch_volumes = {};
+  /// Ejects the drives of entries with an "eject:" line, for --headless;
+  /// without one, such an entry's log says the drive was not ejected.
+  modGeneral::Ejector* ejector = nullptr;
+  /// The labelled filesystems present but not mounted, for --explain and
+  /// --list-drives; tests leave it empty.
+  std::function<std::vector<modGeneral::UnmountedVolume>()> unmounted_volumes = {};
+  /// Mounts the filesystems that entries name, for --headless --mount, as
+  /// platform::mount_named_volumes() does; tests leave it empty.
+  std::function<std::unique_ptr<QObject>(std::function<std::string()> read_script,
+                                         std::function<void(const std::string&)> log)>
+      mount_volumes = {};
 };
 
 struct Streams {

@@ -181,6 +181,11 @@ std::string entry_text(const EntryVerdict& entry) {
     }
     return text + ")\n";
   }
+  if (!entry.unmounted_device.empty()) {
+    return text + "does not run: " + shell_quote(entry.label) + " is on " +
+           modGeneral::escape_for_terminal(entry.unmounted_device) +
+           ", which is not mounted (start Kestrun with --mount, or mount it)\n";
+  }
   std::vector<std::string> hints;
   if (!entry.special_label.empty()) {
     hints.push_back("an ordinary label: only the case differs from the special label " +

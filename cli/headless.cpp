@@ -8,7 +8,8 @@
 
 namespace kestrun::cli {
 
-Headless::Headless(Services& services, std::string interval_text, std::FILE* out, std::FILE* err)
+Headless::Headless(Services& services, std::string interval_text, std::FILE* out, std::FILE* err,
+                   bool mount)
     : interval_text_(std::move(interval_text)),
       stored_interval_(services.settings.read(modGeneral::kInterval)),
       log_(out),
@@ -18,6 +19,8 @@ Headless::Headless(Services& services, std::string interval_text, std::FILE* out
       // every second by a zero is nobody's wish: it must be positive.
       driver_(context_, clock_, services.watch_volumes, modGeneral::IntervalRule::positive),
       err_(err) {
+  context_.ejector = services.ejector;
+  if (mount) mount_volumes_ = services.mount_volumes;
   unheard_ = services.watch_volumes && !driver_.hears_volumes();
   clock_.setInterval(1000);
   connect(&clock_, &QTimer::timeout, this, &Headless::tick);
@@ -35,6 +38,12 @@ void Headless::start() {
   }
   session().start(interval_text_);
   report_store_problem();
+  // After "Started...", so that what it says follows.
+  if (mount_volumes_) {
+    mounter_ =
+        mount_volumes_([this] { return context_.settings.read(modGeneral::kAdvanced); },
+                       [this](const std::string& line) { modGeneral::log_append(log_, line); });
+  }
 }
 
 void Headless::tick() {
@@ -70,8 +79,8 @@ void Headless::stop() {
 }
 
 int run_headless(Services& services, const std::string& interval_text, std::FILE* out,
-                 std::FILE* err) {
-  Headless headless(services, interval_text, out, err);
+                 std::FILE* err, bool mount) {
+  Headless headless(services, interval_text, out, err, mount);
   const auto termination =
       platform::make_native_interface()->watch_termination_requests([&headless] {
         headless.stop();

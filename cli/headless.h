@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "cli/command_line.h"
@@ -19,7 +20,9 @@ namespace kestrun::cli {
 class Headless : public QObject {
  public:
   /// Polls by `interval_text` until the stored interval changes.
-  Headless(Services& services, std::string interval_text, std::FILE* out, std::FILE* err = stderr);
+  /// With `mount`, mounts the filesystems that entries name as they appear.
+  Headless(Services& services, std::string interval_text, std::FILE* out, std::FILE* err = stderr,
+           bool mount = false);
   ~Headless() override;
 
   /// "Started...", a pass at once, then the one-second clock and the
@@ -47,12 +50,15 @@ class Headless : public QObject {
   QTimer clock_;
   platform::SessionDriver driver_;
   std::FILE* err_;
-  bool unheard_ = false;       // a watch was asked for and could not be made
-  std::string store_problem_;  // as last reported
+  bool unheard_ = false;                             // a watch was asked for and could not be made
+  std::string store_problem_;                        // as last reported
+  decltype(Services::mount_volumes) mount_volumes_;  // empty without --mount
+  // Last, so it goes first: its answers write to the log.
+  std::unique_ptr<QObject> mounter_;
 };
 
 /// Runs headless until SIGINT, SIGTERM or SIGHUP; gives the exit status.
 int run_headless(Services& services, const std::string& interval_text, std::FILE* out,
-                 std::FILE* err = stderr);
+                 std::FILE* err = stderr, bool mount = false);
 
 }  // namespace kestrun::cli

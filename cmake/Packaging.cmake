@@ -72,6 +72,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${KESTRUN_HOME_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Ejecting (eject: lines) and --mount go through udisks2, which every desktop
+# installs; Kestrun runs without it and says so in the log when asked to eject.
+set(CPACK_DEBIAN_CLI_PACKAGE_RECOMMENDS "udisks2")
 # CPack puts the summary first and indents these lines itself; each package
 # says what it holds after them.
 set(kestrun_about

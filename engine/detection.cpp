@@ -10,6 +10,7 @@
 
 #include "engine/action_log.h"
 #include "engine/drives.h"
+#include "engine/eject.h"
 #include "engine/script.h"
 #include "engine/volume_pins.h"
 
@@ -102,6 +103,10 @@ class Pass {
       // A pin that cannot be read must not leave the entry running on any
       // drive with the label.
       if (!entry.volume_error.empty()) fail_check(entry.volume_error);
+      if (!entry.eject_error.empty()) fail_check(entry.eject_error);
+      if (entry.eject != EjectWhen::never) {
+        report_.append("  eject=").append(eject_value_text(entry.eject)).append("\r\n");
+      }
 
       const std::string& menu = entry.menu ? *entry.menu : no_menu;
       if (entry.menu) report_.append("  menu run=").append(menu).append("\r\n");
@@ -123,7 +128,7 @@ class Pass {
         return;
       }
       for (const auto& stranger : match.strangers) report_stranger(stranger);
-      if (!match.roots.empty()) poll_actions(entry.label, entry.exec, match.roots);
+      if (!match.roots.empty()) poll_actions(entry, match.roots);
     } catch (...) {
       report_error(failure_text());
     }
@@ -142,16 +147,17 @@ class Pass {
     if (context_.events) context_.events->stranger_volume(stranger);
   }
 
-  void poll_actions(const std::string& label, const std::string& exec,
-                    const std::vector<std::string>& roots) {
+  void poll_actions(const ScriptEntry& entry, const std::vector<std::string>& roots) {
+    const std::string& label = entry.label;
     TextPane& log = context_.action_log;
     const std::string& root = roots.front();
     log_detected(label, root);
     if (roots.size() > 1) log_append(log, "  " + shared_label_note("'" + label + "'", roots));
     log_keep_end_in_view(log);
     try {
-      const auto error =
-          execute_logged(context_, make_launch_request(context_.drives, exec, root, label));
+      auto request = make_launch_request(context_.drives, entry.exec, root, label);
+      request.eject = entry.eject;
+      const auto error = execute_logged(context_, request);
       if (!error.empty()) report_ += error + "\r\n";
     } catch (...) {
       // Without the drive's location the command would run with the wrong
@@ -215,6 +221,7 @@ LaunchRequest make_launch_request(DriveApi& drives, std::string_view command, st
     auto location = drives.locate(root);
     request.mount_point = std::move(location.mount_point);
     request.device = std::move(location.device);
+    request.identity = std::move(location.identity);
   }
   return request;
 }

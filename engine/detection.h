@@ -15,11 +15,14 @@
 
 namespace modGeneral {
 
+class Ejector;
+
 enum class Mode { poll, menu, validate };
 
 /// What a pass works with. `last_drive_snapshot` is the engine's only memory
 /// between passes; only poll passes read or change it. `events`, when set,
-/// hears of commands that could not start or have ended.
+/// hears of commands that could not start or have ended; `ejector`, when set,
+/// ejects the drives of entries that ask for it.
 struct Context {
   DriveApi& drives;
   Launcher& launcher;
@@ -28,6 +31,7 @@ struct Context {
   RunItem& run_item;
   std::string last_drive_snapshot;
   EngineEvents* events = nullptr;
+  Ejector* ejector = nullptr;
 };
 
 /// One detection pass. `text` is the script for a validate pass; poll and

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/eject.h"
 #include "engine/launcher.h"
 #include "engine/volume_pins.h"
 
@@ -30,6 +31,11 @@ class EngineEvents {
   /// A drive carries a pinned entry's label but none of its volumes; the
   /// entry did not run on it.
   virtual void stranger_volume(const StrangerVolume& stranger) { static_cast<void>(stranger); }
+  /// An entry's drive was ejected after its command, or could not be.
+  virtual void volume_ejected(const LaunchRequest& request, const EjectResult& result) {
+    static_cast<void>(request);
+    static_cast<void>(result);
+  }
 };
 
 }  // namespace modGeneral

@@ -149,10 +149,9 @@ Explanation explain(DriveApi& drives, std::string_view script) {
     verdict.label = entry.label;
     if (explanation.stopped) {
       verdict.fate = EntryVerdict::Fate::not_reached;
-    } else if (!entry.check_error.empty() || !entry.volume_error.empty()) {
+    } else if (auto error = first_error(entry); !error.empty()) {
       verdict.fate = EntryVerdict::Fate::stops;
-      verdict.check_error =
-          entry.check_error.empty() ? entry.volume_error : std::string(entry.check_error);
+      verdict.check_error = std::move(error);
       explanation.stopped = true;
     } else if (auto match = match_entry(drives, snapshot, entry.label, entry.pins);
                !match.roots.empty()) {
@@ -181,6 +180,23 @@ Explanation explain(DriveApi& drives, const Launcher& launcher, std::string_view
     entry.start_problem = launcher.start_problem(entry.request.command);
   }
   return explanation;
+}
+
+void note_unmounted(Explanation& explanation, std::string_view script,
+                    const std::vector<UnmountedVolume>& unmounted) {
+  const auto targets = mount_targets(script);
+  for (auto& entry : explanation.entries) {
+    if (entry.fate != EntryVerdict::Fate::no_drive) continue;
+    const auto target = std::find_if(targets.begin(), targets.end(),
+                                     [&](const MountTarget& t) { return t.label == entry.label; });
+    if (target == targets.end()) continue;
+    for (const auto& volume : unmounted) {
+      if (names_volume({*target}, volume.label, volume.identity)) {
+        entry.unmounted_device = volume.device;
+        break;
+      }
+    }
+  }
 }
 
 }  // namespace modGeneral

@@ -10,6 +10,7 @@
 
 #include "engine/drive_api.h"
 #include "engine/launcher.h"
+#include "engine/mount_targets.h"
 #include "engine/volume_pins.h"
 
 namespace modGeneral {
@@ -48,6 +49,9 @@ struct EntryVerdict {
   LaunchRequest request;              ///< runs: the command, substituted, and its drive
   std::vector<std::string> words;     ///< runs: the program and arguments
   std::vector<NearMiss> near_misses;  ///< no_drive
+  /// no_drive: the device of a filesystem the entry names that is present but
+  /// not mounted; "" when there is none.
+  std::string unmounted_device;
   /// no_drive: the special label that the entry's differs from only in case;
   /// the entry's is then an ordinary label.
   std::string_view special_label;
@@ -77,6 +81,11 @@ std::vector<DriveVerdict> explain_drives(DriveApi& drives, std::string_view scri
 /// the drives had just changed. The words of the entries that run are left
 /// empty.
 Explanation explain(DriveApi& drives, std::string_view script);
+
+/// Names, for each entry that finds no drive, a filesystem in `unmounted`
+/// that it would run on were it mounted.
+void note_unmounted(Explanation& explanation, std::string_view script,
+                    const std::vector<UnmountedVolume>& unmounted);
 
 /// As above, with the words `launcher` would start each command with and
 /// what would keep it from starting.

@@ -10,6 +10,10 @@
 
 namespace modGeneral {
 
+/// When an entry's drive is ejected after its command: never, after an exit
+/// status of 0, or after any end.
+enum class EjectWhen { never, success, always };
+
 /// A command to start and the drive it was started for. Only `command` decides
 /// what runs; the drive fields reach the process as KESTRUN_* environment
 /// variables, never as part of its command line.
@@ -20,6 +24,8 @@ struct LaunchRequest {
   std::string label;        ///< KESTRUN_LABEL, the entry's label as written
   std::string mount_point;  ///< KESTRUN_MOUNT
   std::string device;       ///< KESTRUN_DEVICE, empty when there is none
+  std::string identity;     ///< the volume's, as the drive API gives it
+  EjectWhen eject = EjectWhen::never;
 };
 
 /// An environment variable that carries one of a request's drive fields.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/action_log.h"
+#include "engine/eject.h"
 #include "engine/text_bytes.h"
 
 namespace modGeneral {
@@ -48,6 +49,7 @@ void command_finished(Context& context, const LaunchRequest& request,
   log_append(log, finished_line(request, outcome));
   log_keep_end_in_view(log);
   if (context.events) context.events->command_finished(request, outcome);
+  eject_after_command(context, request, outcome);
 }
 
 Notice not_started_notice(const LaunchRequest& request, const std::string& reason) {

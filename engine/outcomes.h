@@ -20,7 +20,7 @@ std::string format_seconds(double seconds);
 std::string finished_line(const LaunchRequest& request, const CommandOutcome& outcome);
 
 /// Logs a command's end like a detection (size check, line, end in view) and
-/// tells the context's events.
+/// tells the context's events; then ejects its drive where its entry asks.
 void command_finished(Context& context, const LaunchRequest& request,
                       const CommandOutcome& outcome);
 

@@ -4,9 +4,11 @@
 // parsed into a structure: each pass reads it by positions.
 #include "engine/script.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
+#include "engine/eject.h"
 #include "engine/volume_pins.h"
 
 namespace modGeneral {
@@ -31,6 +33,16 @@ std::string read_line_value(std::string_view script, std::size_t start) {
   return std::string(value.substr(first, last - first + 1));
 }
 
+std::size_t line_number(std::string_view script, std::size_t position) {
+  std::size_t line = 1;
+  const auto before = script.substr(0, std::min(position - 1, script.size()));
+  for (auto at = before.find("\r\n"); at != std::string_view::npos;
+       at = before.find("\r\n", at + 2)) {
+    ++line;
+  }
+  return line;
+}
+
 std::string get_ignore_list(std::string_view script) {
   const auto at = find_key(script, kIgnoreKey, 1);
   if (at == 0) return {};
@@ -42,6 +54,7 @@ namespace {
 // "volume:" where a line starts: scripts written before the key existed may
 // hold the word inside a command or a note, and must read as they always did.
 constexpr std::string_view kVolumeLineStart = "\r\nvolume:";
+constexpr std::string_view kEjectLineStart = "\r\neject:";
 
 std::string replace_all(std::string_view text, std::string_view what, std::string_view with) {
   std::string result;
@@ -65,6 +78,12 @@ std::string substitute_placeholders(std::string_view command, std::string_view r
   return replace_all(result, "%3", root.substr(0, 1));
 }
 
+std::string first_error(const ScriptEntry& entry) {
+  if (!entry.check_error.empty()) return std::string(entry.check_error);
+  if (!entry.volume_error.empty()) return entry.volume_error;
+  return entry.eject_error;
+}
+
 std::size_t EntryWalker::KeyFinder::at_or_after(std::size_t from) {
   const bool still_valid = searched_ && from >= from_ && (found_ == 0 || from <= found_);
   if (!still_valid) {
@@ -81,6 +100,7 @@ EntryWalker::EntryWalker(std::string_view script)
       execs_(script, kExecKey),
       menus_(script, kMenuRunKey),
       volume_lines_(script, kVolumeLineStart),
+      eject_lines_(script, kEjectLineStart),
       label_at_(labels_.at_or_after(1)) {}
 
 bool EntryWalker::next(ScriptEntry* entry) {
@@ -103,6 +123,7 @@ bool EntryWalker::next(ScriptEntry* entry) {
     entry->check_error = {};
   }
   read_pins(next_label_at, entry);
+  read_eject(next_label_at, entry);
   label_at_ = next_label_at;
   return true;
 }
@@ -120,6 +141,25 @@ void EntryWalker::read_pins(std::size_t next_label_at, ScriptEntry* entry) {
       return;
     }
     entry->pins.push_back(std::move(value));
+  }
+}
+
+// Every line is checked, so a mistyped second line is not passed over; the
+// last one counts.
+void EntryWalker::read_eject(std::size_t next_label_at, ScriptEntry* entry) {
+  entry->eject = EjectWhen::never;
+  entry->eject_error.clear();
+  for (auto at = eject_lines_.at_or_after(label_at_);
+       at > 0 && (next_label_at == 0 || at < next_label_at);
+       at = eject_lines_.at_or_after(at + 1)) {
+    const auto key_at = at + 2;  // past the CR LF
+    const auto value = read_line_value(script_, key_at + kEjectKey.size());
+    const auto when = parse_eject_value(value);
+    if (!when) {
+      entry->eject_error = eject_line_error(script_, key_at, value);
+      return;
+    }
+    entry->eject = *when;
   }
 }
 

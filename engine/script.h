@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/launcher.h"
+
 namespace modGeneral {
 
 inline constexpr std::string_view kLabelKey = "label:";
@@ -26,6 +28,9 @@ std::size_t find_key(std::string_view script, std::string_view key, std::size_t 
 /// The value starting at `start`: up to the next CR LF or the end, trimmed of
 /// spaces (character 32 only).
 std::string read_line_value(std::string_view script, std::size_t start);
+
+/// The number of the line that `position` (1-based) lies on, lines ending in CR LF.
+std::size_t line_number(std::string_view script, std::size_t position);
 
 /// The value after the first "ignore:", or "" when there is none.
 std::string get_ignore_list(std::string_view script);
@@ -46,7 +51,15 @@ struct ScriptEntry {
   std::vector<std::string> pins;
   /// Why that line was not read, naming it; empty when every line was.
   std::string volume_error;
+  /// What its "eject:" lines ask for; never when it has none.
+  EjectWhen eject = EjectWhen::never;
+  /// Why one of them was not read, naming it; empty when every one was.
+  std::string eject_error;
 };
+
+/// The error a pass stops at for `entry`, in the order a pass checks them;
+/// "" when it breaks no rule.
+std::string first_error(const ScriptEntry& entry);
 
 /// Reads a script's entries in order. A pass stops at the first entry with a
 /// check error; the walker itself reads on.
@@ -58,6 +71,7 @@ class EntryWalker {
 
  private:
   void read_pins(std::size_t next_label_at, ScriptEntry* entry);
+  void read_eject(std::size_t next_label_at, ScriptEntry* entry);
 
   // Finds a key at or after a position, remembering its last answer: the walk
   // asks for "exec:" and "menurun:" at or after every entry, and without the
@@ -80,6 +94,7 @@ class EntryWalker {
   KeyFinder execs_;
   KeyFinder menus_;
   KeyFinder volume_lines_;
+  KeyFinder eject_lines_;
   std::size_t label_at_;
 };
 

@@ -12,7 +12,7 @@ inline constexpr std::string_view kSettingsSection = "Settings";
 
 /// Every stored value, with its default when absent. Stored forms: Interval is
 /// the interval box's text verbatim, Advanced the whole script, Auto,
-/// Minimise and Notify (the tray menu's check item) "0" or "1".
+/// Minimise, Notify and Mount (the tray menu's check items) "0" or "1".
 struct SettingKey {
   std::string_view name;
   std::string_view default_value;
@@ -22,6 +22,7 @@ inline constexpr SettingKey kAdvanced{"Advanced", ""};
 inline constexpr SettingKey kAuto{"Auto", "0"};
 inline constexpr SettingKey kMinimise{"Minimise", "0"};
 inline constexpr SettingKey kNotify{"Notify", "1"};
+inline constexpr SettingKey kMount{"Mount", "0"};
 
 /// Why the store as a whole cannot be used. A store that does not exist yet
 /// has no problem: it is a first run.

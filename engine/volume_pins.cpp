@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/drives.h"
+#include "engine/script.h"
 #include "engine/text_bytes.h"
 
 namespace modGeneral {
@@ -25,16 +26,6 @@ bool is_hex_digit(char c) {
 bool same_identity(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                     [](char x, char y) { return ascii_upper(x) == ascii_upper(y); });
-}
-
-std::size_t line_number(std::string_view script, std::size_t position) {
-  std::size_t line = 1;
-  const auto before = script.substr(0, std::min(position - 1, script.size()));
-  for (auto at = before.find("\r\n"); at != std::string_view::npos;
-       at = before.find("\r\n", at + 2)) {
-    ++line;
-  }
-  return line;
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 #
 # The rule, layer by layer (a layer may always include its own headers):
 #   engine    the C++ standard library only.
-#   platform  the engine, the OS and QtCore.
+#   platform  the engine, the OS and QtCore; platform/linux also QtDBus, for
+#             udisks2 (Qt for Windows is built without it).
 #   settings  the engine, QtCore and the platform's interfaces (the settings
 #             file on disk is the platform's business).
 #   ui        the engine, the settings' and the platform's interfaces, and Qt.
@@ -44,6 +45,7 @@ refuse() {
 is_standard() { printf '%s\n' "$1" | grep -Eq '^[a-z_]+$'; }
 is_qt() { printf '%s\n' "$1" | grep -Eq '^Q'; }
 is_qtcore() { is_qt "$1" && [ -e "$qtcore/$1" ]; }
+is_qtdbus() { printf '%s\n' "$1" | grep -Eq '^QDBus[A-Za-z]*$'; }
 is_platform_interface() { printf '%s\n' "$1" | grep -Eq '^platform/[a-z_]+\.h$'; }
 # The system folder a platform file belongs to, or "" for the contracts.
 system_of() { printf '%s\n' "$1" | sed -n -e 's#^platform/\(linux\|windows\)/.*#\1#p'; }
@@ -94,7 +96,11 @@ check_layer() {
         is_standard "$name" && continue
         case "$layer" in
           engine) refuse "$file" engine "<$name>" ;;
-          platform) if is_qt "$name" && ! is_qtcore "$name"; then refuse "$file" platform "<$name>"; fi ;;
+          platform)
+            if is_qt "$name" && ! is_qtcore "$name" &&
+              ! { [ "$(system_of "$file")" = linux ] && is_qtdbus "$name"; }; then
+              refuse "$file" platform "<$name>"
+            fi ;;
           settings) is_qtcore "$name" || refuse "$file" settings "<$name>" ;;
           *) is_qt "$name" || refuse "$file" "$layer" "<$name> (the OS is the platform's)" ;;
         esac ;;

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "platform/native.h"
+#include "platform/storage_service.h"
 
 namespace kestrun::ui {
 namespace {
@@ -71,6 +72,15 @@ void QtDesktop::quit() { QCoreApplication::quit(); }
 
 std::unique_ptr<modGeneral::VolumeWatch> QtDesktop::watch_volumes(std::function<void()> changed) {
   return platform::make_native_interface()->watch_volumes(std::move(changed));
+}
+
+std::unique_ptr<modGeneral::Ejector> QtDesktop::make_ejector() { return platform::make_ejector(); }
+
+bool QtDesktop::can_mount_volumes() { return platform::can_mount_volumes(); }
+
+std::unique_ptr<QObject> QtDesktop::mount_volumes(std::function<std::string()> read_script,
+                                                  std::function<void(const std::string&)> log) {
+  return platform::mount_named_volumes(std::move(read_script), std::move(log));
 }
 
 }  // namespace kestrun::ui

@@ -2,12 +2,14 @@
 // What the windows ask of the desktop, behind one seam so tests can answer.
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QUrl>
 #include <functional>
 #include <memory>
 #include <optional>
 
+#include "engine/eject.h"
 #include "platform/native.h"
 
 class QSystemTrayIcon;
@@ -39,6 +41,18 @@ class Desktop {
   virtual void quit() = 0;
   /// The system's word that volumes came or went, for the poll session.
   virtual std::unique_ptr<modGeneral::VolumeWatch> watch_volumes(std::function<void()> changed) = 0;
+  /// The system's way of ejecting a drive; nullptr where there is none.
+  virtual std::unique_ptr<modGeneral::Ejector> make_ejector() { return nullptr; }
+  /// Whether mount_volumes() does anything here.
+  virtual bool can_mount_volumes() { return false; }
+  /// Mounts the filesystems that entries of `read_script()` name while kept,
+  /// as platform::mount_named_volumes() does; nullptr where it cannot.
+  virtual std::unique_ptr<QObject> mount_volumes(std::function<std::string()> read_script,
+                                                 std::function<void(const std::string&)> log) {
+    static_cast<void>(read_script);
+    static_cast<void>(log);
+    return nullptr;
+  }
 };
 
 /// The real desktop: message boxes, QSystemTrayIcon, QDesktopServices.
@@ -52,6 +66,10 @@ class QtDesktop : public Desktop {
   std::optional<platform::SystemError> open_url(const QUrl& url) override;
   void quit() override;
   std::unique_ptr<modGeneral::VolumeWatch> watch_volumes(std::function<void()> changed) override;
+  std::unique_ptr<modGeneral::Ejector> make_ejector() override;
+  bool can_mount_volumes() override;
+  std::unique_ptr<QObject> mount_volumes(std::function<std::string()> read_script,
+                                         std::function<void(const std::string&)> log) override;
 };
 
 }  // namespace kestrun::ui

@@ -73,10 +73,15 @@ void frmMain::connect_events() {
   connect(tray->mPopRestore, &QAction::triggered, this, &frmMain::mPopRestore_Click);
   connect(tray->mPopRun, &QAction::triggered, this, &frmMain::mPopRun_Click);
   connect(tray->mPopNotify, &QAction::toggled, this, &frmMain::mPopNotify_Click);
+  connect(tray->mPopMount, &QAction::triggered, this, &frmMain::mPopMount_Click);
   connect(tray->mPopLogin, &QAction::triggered, this, &frmMain::mPopLogin_Click);
   connect(tray->mPopExit, &QAction::triggered, this, &frmMain::mPopExit_Click);
   new QuitWatcher(&quitting_, this);
   context_->events = this;
+  // Where the system mounts every volume itself, the item would do nothing.
+  tray->mPopMount->setVisible(desktop_.can_mount_volumes());
+  ejector_ = desktop_.make_ejector();
+  context_->ejector = ejector_.get();
 }
 
 void frmMain::Form_Load() {
@@ -100,7 +105,9 @@ void frmMain::Form_Load() {
     chkAuto->setChecked(stored_check(settings_, modGeneral::kAuto));
     chkMin->setChecked(stored_check(settings_, modGeneral::kMinimise));
     tray->mPopNotify->setChecked(stored_check(settings_, modGeneral::kNotify));
+    tray->mPopMount->setChecked(stored_check(settings_, modGeneral::kMount));
   }
+  set_mounting(tray->mPopMount->isChecked());
   if (chkAuto->isChecked()) cmdAction_Click();
   show();
   if (const auto problem = settings_.problem()) {

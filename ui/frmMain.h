@@ -91,6 +91,7 @@ class frmMain : public QWidget, private modGeneral::EngineEvents, private frmMai
   void mPopRestore_Click();
   void mPopRun_Click();
   void mPopNotify_Click();
+  void mPopMount_Click(bool checked);
   void mPopLogin_Click(bool checked);
   void mPopExit_Click();
 
@@ -107,6 +108,9 @@ class frmMain : public QWidget, private modGeneral::EngineEvents, private frmMai
   void command_finished(const modGeneral::LaunchRequest& request,
                         const modGeneral::CommandOutcome& outcome) override;
   void stranger_volume(const modGeneral::StrangerVolume& stranger) override;
+  void volume_ejected(const modGeneral::LaunchRequest& request,
+                      const modGeneral::EjectResult& result) override;
+  void set_mounting(bool on);
   void notify(const modGeneral::Notice& notice);
   void warn(const modGeneral::Notice& notice);
 
@@ -116,6 +120,9 @@ class frmMain : public QWidget, private modGeneral::EngineEvents, private frmMai
   // cmdAction's caption shows whether it polls: "Stop" while it does.
   platform::SessionDriver driver_;
   modGeneral::PollSession& session_;
+  // After the context, so they go first: their answers write to its log.
+  std::unique_ptr<modGeneral::Ejector> ejector_;
+  std::unique_ptr<QObject> mounter_;
   bool quitting_ = false;
   bool loaded_ = false;
   bool show_when_loaded_ = false;

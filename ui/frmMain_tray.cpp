@@ -6,11 +6,14 @@
 #include <QCursor>
 #include <QTimer>
 
+#include "engine/action_log.h"
 #include "engine/detection.h"
+#include "engine/eject.h"
 #include "engine/outcomes.h"
 #include "platform/autostart.h"
 #include "ui/desktop.h"
 #include "ui/frmMain.h"
+#include "ui/rich_text_pane.h"
 #include "ui/tray_icon.h"
 
 namespace kestrun::ui {
@@ -67,6 +70,26 @@ void frmMain::mPopNotify_Click() {
         tray->mPopNotify->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
+void frmMain::mPopMount_Click(bool checked) {
+  store(modGeneral::kMount, checked ? QStringLiteral("1") : QStringLiteral("0"));
+  set_mounting(checked);
+}
+
+// Each line is what the platform made of a filesystem's answer, escaped there.
+void frmMain::set_mounting(bool on) {
+  if (!on) {
+    mounter_.reset();
+    return;
+  }
+  if (mounter_) return;
+  mounter_ = desktop_.mount_volumes([this] { return settings_.read(modGeneral::kAdvanced); },
+                                    [this](const std::string& line) {
+                                      modGeneral::log_size_check(*txtOutput);
+                                      modGeneral::log_append(*txtOutput, line);
+                                      modGeneral::log_keep_end_in_view(*txtOutput);
+                                    });
+}
+
 void frmMain::mPopLogin_Click(bool checked) {
   std::string reason;
   if (!platform::autostart::set_enabled(checked, &reason)) {
@@ -96,6 +119,13 @@ void frmMain::notify(const modGeneral::Notice& notice) {
   if (!tray->mPopNotify->isChecked() || !tray->is_added() || !desktop_.tray_available()) return;
   desktop_.notify(tray->icon(), QString::fromStdString(notice.title),
                   QString::fromStdString(notice.text));
+}
+
+// Whether the stick may be pulled is what the user waits for: it is shown
+// like a warning, whatever the notify item says.
+void frmMain::volume_ejected(const modGeneral::LaunchRequest& request,
+                             const modGeneral::EjectResult& result) {
+  warn(modGeneral::eject_notice(request, result));
 }
 
 void frmMain::stranger_volume(const modGeneral::StrangerVolume& stranger) {

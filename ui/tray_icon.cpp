@@ -23,6 +23,7 @@ TrayIcon::TrayIcon(const QIcon& icon, QObject* parent)
       mPopRun(mPopupSys->addAction(QString())),
       mSep2(mPopupSys->addSeparator()),
       mPopNotify(mPopupSys->addAction(QStringLiteral("Notify when commands finish or fail"))),
+      mPopMount(mPopupSys->addAction(QStringLiteral("Mount drives that entries name"))),
       mPopLogin(mPopupSys->addAction(QStringLiteral("Start Kestrun at login"))),
       mPopExit(mPopupSys->addAction(QStringLiteral("Exit"))),
       icon_(new QSystemTrayIcon(icon, this)) {
@@ -33,6 +34,8 @@ TrayIcon::TrayIcon(const QIcon& icon, QObject* parent)
   mSep2->setObjectName(QStringLiteral("mSep2"));
   mPopNotify->setObjectName(QStringLiteral("mPopNotify"));
   mPopNotify->setCheckable(true);
+  mPopMount->setObjectName(QStringLiteral("mPopMount"));
+  mPopMount->setCheckable(true);
   mPopLogin->setObjectName(QStringLiteral("mPopLogin"));
   mPopLogin->setCheckable(true);
   mPopExit->setObjectName(QStringLiteral("mPopExit"));

@@ -31,6 +31,7 @@ class TrayIcon : public QObject, public modGeneral::RunItem {
   QAction* const mPopRun;  // the run item, index 0 of its family
   QAction* const mSep2;
   QAction* const mPopNotify;  // check item: notify when commands finish or fail
+  QAction* const mPopMount;   // check item: mount the filesystems that entries name
   QAction* const mPopLogin;   // check item: the desktop starts Kestrun at login
   QAction* const mPopExit;
 

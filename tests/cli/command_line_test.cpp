@@ -55,6 +55,7 @@ class CommandLine : public ::testing::Test {
     arguments.prepend(QStringLiteral("kestrun"));
     kestrun::cli::Services services{world.machine, world.launcher,
                                     settings ? *settings : world.settings};
+    services.unmounted_volumes = [this] { return unmounted; };
     return kestrun::cli::run_command_line(arguments, services, {in.file(), out.file(), err.file()});
   }
 
@@ -65,6 +66,7 @@ class CommandLine : public ::testing::Test {
   }
 
   FakeWorld world;
+  std::vector<modGeneral::UnmountedVolume> unmounted;
   Captured in, out, err;
 };
 
@@ -134,6 +136,8 @@ TEST_F(CommandLine, UsageErrorsAndUnreadableFilesExitTwoWithAReason) {
   EXPECT_NE(err.text().find("/nonexistent/script.txt': No such file or directory"),
             std::string::npos);
   EXPECT_EQ(run({"--instant", "--list-drives"}), 2);
+  EXPECT_EQ(run({"--mount", "--explain"}), 2);
+  EXPECT_NE(err.text().find("--mount goes with --headless"), std::string::npos);
   EXPECT_EQ(run({"--list-drives", "--validate"}), 2);
   EXPECT_EQ(run({"--list-drives", "extra"}), 2);
   EXPECT_EQ(out.text(), "");
@@ -329,6 +333,28 @@ TEST_F(CommandLine, ExplainsEachEntryWithTheDrivesPresent) {
             "Entry 2 'CAMERA': does not run: no drive is labelled 'CAMERA' (E:\\ is labelled "
             "'camera': only the case differs)\n");
   EXPECT_TRUE(world.launcher.launched.empty());
+}
+
+TEST_F(CommandLine, NamesFilesystemsThatArePresentButNotMounted) {
+  unmounted = {{"/dev/sdb1", "BACKUP", "uuid:1111-2222"}, {"/dev/sdc1", "PHOTOS\x1b[2J", ""}};
+  const auto script = write_file("unmounted.txt",
+                                 "label:BACKUP\nexec:backup\n"
+                                 "label:PHOTOS\x1b[2J\nvolume:uuid:2F1C-9A7B\nexec:import\n");
+  EXPECT_EQ(run({"--explain", QString::fromStdString(script)}), 0);
+  EXPECT_NE(out.text().find("Entry 1 'BACKUP': does not run: 'BACKUP' is on /dev/sdb1, which "
+                            "is not mounted (start Kestrun with --mount, or mount it)\n"),
+            std::string::npos)
+      << out.text();
+  // Pinned to another volume: that filesystem would not run it, mounted or not.
+  EXPECT_NE(out.text().find("Entry 2 $'PHOTOS\\033[2J': does not run: no drive is labelled"),
+            std::string::npos)
+      << out.text();
+
+  EXPECT_EQ(run({"--list-drives"}), 0);
+  EXPECT_NE(out.text().find("-\t0\tnot mounted\tBACKUP\tno\t\t/dev/sdb1\tuuid:1111-2222\n"
+                            "-\t0\tnot mounted\tPHOTOS\\x1b[2J\tno\t\t/dev/sdc1\t\n"),
+            std::string::npos)
+      << out.text();
 }
 
 TEST_F(CommandLine, ExplainSaysWhyDrivesAreLeftOutAndWhereTheWalkStops) {

@@ -98,7 +98,7 @@ minimise() {
 minimise
 echo "ok: minimising sends the window to the tray"
 
-menu='menu: Show main window|-|Run script for PEN on E:\|-|Notify when commands finish or fail|Start Kestrun at login|Exit'
+menu='menu: Show main window|-|Run script for PEN on E:\|-|Notify when commands finish or fail|Mount drives that entries name|Start Kestrun at login|Exit'
 # Opens the tray menu and presses `keys` in it until `done_check` succeeds.
 # Keys pressed before a busy machine has given the menu the keyboard are
 # lost, so the menu is closed and opened again, at most three times.

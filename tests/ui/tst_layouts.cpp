@@ -180,12 +180,14 @@ class TestLayouts : public QObject {
     QCOMPARE(tray->mPopupSys->title(), "&SysTray");
     QCOMPARE(tray->mPopupSys->actions(),
              (QList<QAction*>{tray->mPopRestore, tray->mSep1, tray->mPopRun, tray->mSep2,
-                              tray->mPopNotify, tray->mPopLogin, tray->mPopExit}));
+                              tray->mPopNotify, tray->mPopMount, tray->mPopLogin, tray->mPopExit}));
     QCOMPARE(tray->mPopRestore->text(), "Show main window");
     QVERIFY(tray->mSep1->isSeparator() && tray->mSep2->isSeparator());
     QCOMPARE(tray->mPopRun->text(), "");
     QCOMPARE(tray->mPopNotify->text(), "Notify when commands finish or fail");
     QVERIFY(tray->mPopNotify->isCheckable());
+    QCOMPARE(tray->mPopMount->text(), "Mount drives that entries name");
+    QVERIFY(tray->mPopMount->isCheckable());
     QCOMPARE(tray->mPopLogin->text(), "Start Kestrun at login");
     QVERIFY(tray->mPopLogin->isCheckable());
     QCOMPARE(tray->mPopExit->text(), "Exit");

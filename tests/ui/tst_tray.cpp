@@ -24,6 +24,7 @@ using modGeneral::kAdvanced;
 namespace {
 
 const QString kNotifyItem = QStringLiteral("Notify when commands finish or fail");
+const QString kMountItem = QStringLiteral("Mount drives that entries name");
 const QString kLoginItem = QStringLiteral("Start Kestrun at login");
 
 // The captions the popped-up menu shows, "-" for a separator.
@@ -111,14 +112,14 @@ class TestTray : public QObject {
 
     right_press(rig);
     QCOMPARE(visible_items(c.tray->mPopupSys),
-             QStringList({"Show main window", "-", kNotifyItem, kLoginItem, "Exit"}));
+             QStringList({"Show main window", "-", kNotifyItem, kMountItem, kLoginItem, "Exit"}));
     c.tray->mPopupSys->close();
 
     rig.machine.plug("E:\\", "PEN");
     right_press(rig);
     QCOMPARE(visible_items(c.tray->mPopupSys),
              QStringList({"Show main window", "-", "Run script for PEN on E:\\", "-", kNotifyItem,
-                          kLoginItem, "Exit"}));
+                          kMountItem, kLoginItem, "Exit"}));
     c.tray->mPopupSys->close();
     QCOMPARE(rig.log(), "");
     QCOMPARE(rig.context().last_drive_snapshot, "");
@@ -127,7 +128,7 @@ class TestTray : public QObject {
     rig.machine.pull("E:\\");
     right_press(rig);
     QCOMPARE(visible_items(c.tray->mPopupSys),
-             QStringList({"Show main window", "-", kNotifyItem, kLoginItem, "Exit"}));
+             QStringList({"Show main window", "-", kNotifyItem, kMountItem, kLoginItem, "Exit"}));
   }
 
   void theRunItemLaunchesAndLogsBelowStopped() {
@@ -240,6 +241,47 @@ class TestTray : public QObject {
              QStringList({"Unknown drive labelled 'BACKUP' on F:\\ | It is volume uuid:1111-2222, "
                           "not the pinned uuid:2F1C-9A7B: the entry did not run."}));
     QVERIFY(rig.controls.tray->is_added());
+  }
+
+  void theMountItemIsStoredAndMountsOnlyWhileChecked() {
+    MainWindowRig rig;
+    rig.load();
+    QAction* item = rig.controls.tray->mPopMount;
+    QVERIFY(!item->isChecked());
+    QCOMPARE(rig.desktop.mounters, 0);
+    item->trigger();
+    QCOMPARE(rig.stored(modGeneral::kMount), "1");
+    QCOMPARE(rig.desktop.mounters, 1);
+    rig.desktop.mount_log("  not mounted: 'PEN' on /dev/sdb1: Not authorized");
+    QVERIFY(QString::fromStdString(rig.log()).endsWith("Not authorized\r\n"));
+    item->trigger();
+    QCOMPARE(rig.stored(modGeneral::kMount), "0");
+    QCOMPARE(rig.desktop.mounters, 0);
+
+    MainWindowRig next;
+    next.store(modGeneral::kMount, "1");
+    next.load();
+    QVERIFY(next.controls.tray->mPopMount->isChecked());
+    QCOMPARE(next.desktop.mounters, 1);
+  }
+
+  // Whether the stick may be pulled is what the user waits for: told with the
+  // window on screen and the notify item off.
+  void anEjectIsNotifiedEitherWay() {
+    MainWindowRig rig;
+    rig.store(kAdvanced, crlf_lines({"label:PEN", "exec:backup %1", "eject:always"}));
+    rig.store(modGeneral::kNotify, "0");
+    rig.machine.plug("E:\\", "PEN");
+    rig.load();
+    rig.controls.cmdAction->click();
+    rig.launcher.finish(0, {false, 0, "", 1.0});
+    rig.desktop.eject_answer = {false, "target is busy"};
+    rig.launcher.finish(0, {false, 1, "", 1.0});
+    QCOMPARE(rig.desktop.notices,
+             QStringList({"'PEN' can be removed | The drive E:\\ was ejected: it is safe to "
+                          "remove the stick.",
+                          "'PEN' on E:\\ was not ejected | Do not remove the stick yet: target "
+                          "is busy"}));
   }
 
   void theLoginItemShowsAndSwitchesTheSystemsEntry() {

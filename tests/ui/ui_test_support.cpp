@@ -36,6 +36,27 @@ std::optional<platform::SystemError> FakeDesktop::open_url(const QUrl& url) {
   return open_failure;
 }
 
+std::unique_ptr<modGeneral::Ejector> FakeDesktop::make_ejector() {
+  struct Ejector : modGeneral::Ejector {
+    explicit Ejector(FakeDesktop& desktop) : desktop(desktop) {}
+    void eject(const modGeneral::LaunchRequest&, Done done) override { done(desktop.eject_answer); }
+    FakeDesktop& desktop;
+  };
+  return std::make_unique<Ejector>(*this);
+}
+
+std::unique_ptr<QObject> FakeDesktop::mount_volumes(std::function<std::string()>,
+                                                    std::function<void(const std::string&)> log) {
+  mount_log = std::move(log);
+  ++mounters;
+  auto mounter = std::make_unique<QObject>();
+  QObject::connect(mounter.get(), &QObject::destroyed, [this] {
+    --mounters;
+    mount_log = {};
+  });
+  return mounter;
+}
+
 MainWindowRig::MainWindowRig(modGeneral::DriveApi* drives)
     : settings_path(folder.filePath("Kestrun.conf")),
       settings(settings_path),

@@ -44,6 +44,12 @@ class FakeDesktop : public ui::Desktop {
   std::unique_ptr<modGeneral::VolumeWatch> watch_volumes(std::function<void()>) override {
     return nullptr;
   }
+  // Ejects at once, answering `eject_answer`.
+  std::unique_ptr<modGeneral::Ejector> make_ejector() override;
+  bool can_mount_volumes() override { return true; }
+  // A mounter that only counts how many live and hands the test its log.
+  std::unique_ptr<QObject> mount_volumes(std::function<std::string()> read_script,
+                                         std::function<void(const std::string&)> log) override;
 
   bool answer_yes = true;
   bool tray = true;
@@ -53,6 +59,9 @@ class FakeDesktop : public ui::Desktop {
   std::vector<Box> messages;
   std::vector<QUrl> opened;
   QStringList notices;  // "title | text"
+  modGeneral::EjectResult eject_answer{true, {}};
+  int mounters = 0;  // alive now
+  std::function<void(const std::string&)> mount_log;
   std::vector<int> cursor_while_opening;
   int quits = 0;
 };
