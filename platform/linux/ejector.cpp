@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Ejecting through udisks2: the filesystem still mounted where the command
 // ran is unmounted, never forced, then its drive is powered off.
-#include <QDBusConnection>
-#include <QDBusPendingCallWatcher>
 #include <algorithm>
 
 #include "platform/linux/udisks.h"
@@ -22,26 +20,29 @@ using modGeneral::EjectResult;
 class UdisksEjector : public QObject, public modGeneral::Ejector {
  public:
   void eject(const modGeneral::LaunchRequest& request, Done done) override {
-    auto message = udisks_call(kUdisksPath, kObjectManager, QStringLiteral("GetManagedObjects"));
-    call(message, kQueryTimeoutMs, [this, request, done](const QDBusMessage& reply) {
-      if (reply.type() != QDBusMessage::ReplyMessage) {
-        done({false, "udisks2 cannot be asked: " + reason_of(reply)});
-        return;
-      }
-      const auto filesystems = read_filesystems(reply);
-      const auto found = std::find_if(filesystems.begin(), filesystems.end(), [&](const auto& f) {
-        const auto& points = f.mount_points;
-        return std::find(points.begin(), points.end(), request.mount_point) != points.end();
-      });
-      if (found == filesystems.end()) {
-        done({false, "it is no longer mounted at " + request.mount_point});
-      } else if (request.identity.starts_with("uuid:") && identity_of(*found) != request.identity) {
-        // Pulled and another put in its place while the command ran.
-        done({false, "another volume is mounted at " + request.mount_point + " now"});
-      } else {
-        unmount(*found, done);
-      }
-    });
+    call_async(this, managed_objects_call(), kQueryTimeoutMs,
+               [this, request, done](const QDBusMessage& reply) {
+                 if (reply.type() != QDBusMessage::ReplyMessage) {
+                   done({false, "udisks2 cannot be asked: " + reason_of(reply)});
+                   return;
+                 }
+                 const auto filesystems = read_filesystems(reply);
+                 const auto found =
+                     std::find_if(filesystems.begin(), filesystems.end(), [&](const auto& f) {
+                       const auto& points = f.mount_points;
+                       return std::find(points.begin(), points.end(), request.mount_point) !=
+                              points.end();
+                     });
+                 if (found == filesystems.end()) {
+                   done({false, "it is no longer mounted at " + request.mount_point});
+                 } else if (request.identity.starts_with("uuid:") &&
+                            identity_of(*found) != request.identity) {
+                   // Pulled and another put in its place while the command ran.
+                   done({false, "another volume is mounted at " + request.mount_point + " now"});
+                 } else {
+                   unmount(*found, done);
+                 }
+               });
   }
 
  private:
@@ -49,15 +50,16 @@ class UdisksEjector : public QObject, public modGeneral::Ejector {
     auto message =
         udisks_call(filesystem.object.path(), kFilesystemInterface, QStringLiteral("Unmount"));
     message << no_interaction();
-    call(message, kUnmountTimeoutMs, [this, filesystem, done](const QDBusMessage& reply) {
-      if (reply.type() != QDBusMessage::ReplyMessage) {
-        done({false, reason_of(reply)});
-      } else if (!filesystem.drive_can_power_off) {
-        done({true, {}});  // a loop device or a card reader's slot: unmounted is all there is
-      } else {
-        power_off(filesystem.drive, done);
-      }
-    });
+    call_async(
+        this, message, kUnmountTimeoutMs, [this, filesystem, done](const QDBusMessage& reply) {
+          if (reply.type() != QDBusMessage::ReplyMessage) {
+            done({false, reason_of(reply)});
+          } else if (!filesystem.drive_can_power_off) {
+            done({true, {}});  // a loop device or a card reader's slot: unmounted is all there is
+          } else {
+            power_off(filesystem.drive, done);
+          }
+        });
   }
 
   // The drive refuses while another of its filesystems is mounted: then the
@@ -65,22 +67,12 @@ class UdisksEjector : public QObject, public modGeneral::Ejector {
   void power_off(const QDBusObjectPath& drive, const Done& done) {
     auto message = udisks_call(drive.path(), kDriveInterface, QStringLiteral("PowerOff"));
     message << no_interaction();
-    call(message, kQueryTimeoutMs, [done](const QDBusMessage& reply) {
+    call_async(this, message, kQueryTimeoutMs, [done](const QDBusMessage& reply) {
       if (reply.type() == QDBusMessage::ReplyMessage) {
         done({true, {}});
       } else {
         done({false, "unmounted, but its drive could not be powered off: " + reason_of(reply)});
       }
-    });
-  }
-
-  void call(const QDBusMessage& message, int timeout_ms,
-            std::function<void(const QDBusMessage&)> then) {
-    auto* watcher = new QDBusPendingCallWatcher(
-        QDBusConnection::systemBus().asyncCall(message, timeout_ms), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, then = std::move(then)] {
-      watcher->deleteLater();
-      then(watcher->reply());
     });
   }
 };

@@ -5,7 +5,6 @@
 #include "platform/linux/mounter.h"
 
 #include <QDBusConnection>
-#include <QDBusPendingCallWatcher>
 
 #include "engine/mount_targets.h"
 #include "engine/text_bytes.h"
@@ -18,17 +17,6 @@ constexpr int kTimeoutMs = 25 * 1000;
 
 std::string quoted(const std::string& text) {
   return "'" + modGeneral::escape_for_terminal(text) + "'";
-}
-
-void on_reply(QObject* owner, const QDBusMessage& message,
-              std::function<void(const QDBusMessage&)> then) {
-  auto* watcher = new QDBusPendingCallWatcher(
-      QDBusConnection::systemBus().asyncCall(message, kTimeoutMs), owner);
-  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, owner,
-                   [watcher, then = std::move(then)] {
-                     watcher->deleteLater();
-                     then(watcher->reply());
-                   });
 }
 
 }  // namespace
@@ -55,8 +43,8 @@ UdisksMounter::UdisksMounter(std::function<std::string()> read_script,
 }
 
 void UdisksMounter::scan() {
-  on_reply(this, udisks_call(kUdisksPath, kObjectManager, QStringLiteral("GetManagedObjects")),
-           [this](const QDBusMessage& reply) { act_on(reply); });
+  call_async(this, managed_objects_call(), kTimeoutMs,
+             [this](const QDBusMessage& reply) { act_on(reply); });
 }
 
 void UdisksMounter::act_on(const QDBusMessage& reply) {
@@ -87,7 +75,7 @@ void UdisksMounter::mount(const UdisksFilesystem& filesystem) {
   message << no_interaction();
   const auto what =
       quoted(filesystem.label) + " on " + modGeneral::escape_for_terminal(filesystem.device);
-  on_reply(this, message, [this, what](const QDBusMessage& reply) {
+  call_async(this, message, kTimeoutMs, [this, what](const QDBusMessage& reply) {
     if (reply.type() != QDBusMessage::ReplyMessage) {
       log_("  not mounted: " + what + ": " + modGeneral::escape_for_terminal(reason_of(reply)));
       return;

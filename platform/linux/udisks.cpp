@@ -4,6 +4,8 @@
 #include "platform/linux/udisks.h"
 
 #include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QMap>
 
@@ -65,6 +67,21 @@ std::string identity_of(const UdisksFilesystem& filesystem) {
 
 QDBusMessage udisks_call(const QString& object, const QString& interface, const QString& method) {
   return QDBusMessage::createMethodCall(kUdisksService, object, interface, method);
+}
+
+QDBusMessage managed_objects_call() {
+  return udisks_call(kUdisksPath, kObjectManager, QStringLiteral("GetManagedObjects"));
+}
+
+void call_async(QObject* owner, const QDBusMessage& message, int timeout_ms,
+                std::function<void(const QDBusMessage&)> then) {
+  auto* watcher = new QDBusPendingCallWatcher(
+      QDBusConnection::systemBus().asyncCall(message, timeout_ms), owner);
+  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, owner,
+                   [watcher, then = std::move(then)] {
+                     watcher->deleteLater();
+                     then(watcher->reply());
+                   });
 }
 
 QVariantMap no_interaction() { return {{QStringLiteral("auth.no_user_interaction"), true}}; }

@@ -5,8 +5,10 @@
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QObject>
 #include <QString>
 #include <QVariantMap>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,14 @@ std::string identity_of(const UdisksFilesystem& filesystem);
 
 /// A method call to udisks2 on `object`.
 QDBusMessage udisks_call(const QString& object, const QString& interface, const QString& method);
+
+/// The call that lists every object udisks2 manages.
+QDBusMessage managed_objects_call();
+
+/// Sends `message` on the system bus without waiting; `then` gets the reply
+/// (or the error after `timeout_ms`) on the event loop, unless `owner` has gone.
+void call_async(QObject* owner, const QDBusMessage& message, int timeout_ms,
+                std::function<void(const QDBusMessage&)> then);
 
 /// The options every call gets: a service asks no one for a password.
 QVariantMap no_interaction();

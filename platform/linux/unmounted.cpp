@@ -29,9 +29,7 @@ constexpr std::string_view kUdevData = "/run/udev/data";
 std::optional<std::vector<modGeneral::UnmountedVolume>> from_udisks() {
   auto bus = QDBusConnection::systemBus();
   if (!bus.isConnected()) return std::nullopt;
-  const auto reply =
-      bus.call(udisks_call(kUdisksPath, kObjectManager, QStringLiteral("GetManagedObjects")),
-               QDBus::Block, kTimeoutMs);
+  const auto reply = bus.call(managed_objects_call(), QDBus::Block, kTimeoutMs);
   if (reply.type() != QDBusMessage::ReplyMessage) return std::nullopt;
   std::vector<modGeneral::UnmountedVolume> volumes;
   for (const auto& filesystem : read_filesystems(reply)) {

@@ -28,13 +28,11 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-# Listing the drives opens each mount point for a moment, and the kernel
-# refuses to unmount meanwhile: retry for 2 s.
-unmount() {
-  local i
-  for ((i = 0; i < 100; i++)); do umount "$1" 2>/dev/null && return 0; sleep 0.02; done
-  umount "$1"
-}
+# Killed by a timeout, still take the loops and the Kestrun started here away.
+trap 'exit 143' TERM
+trap 'exit 130' INT
+# shellcheck source=tests/cli/unmount.sh
+source "$(dirname "$0")/unmount.sh"
 fail() { echo "FAIL: $*"; echo "--- log"; cat "$work/log.txt" || true; exit 1; }
 
 for i in 0 1; do

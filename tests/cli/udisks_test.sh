@@ -32,6 +32,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# Killed by a timeout, still take the loops and the Kestrun started here away.
+trap 'exit 143' TERM
+trap 'exit 130' INT
 fail() { echo "FAIL: $*"; echo "--- log"; cat "$work/log.txt" || true; exit 1; }
 
 # Unmounts (retrying for 2 s while the volume is busy) and detaches an image's loop.

@@ -41,13 +41,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-# Any process that lists the drives opens each mount point for a moment to
-# read its label, and the kernel refuses to unmount meanwhile: retry for 2 s.
-unmount() {
-  local i
-  for ((i = 0; i < 100; i++)); do umount "$1" 2>/dev/null && return 0; sleep 0.02; done
-  umount "$1"
-}
+# shellcheck source=tests/cli/unmount.sh
+source "$(dirname "$0")/../cli/unmount.sh"
 
 for n in 1 2 3; do
   truncate -s 16M "$work/img$n"
