@@ -9,6 +9,7 @@
 // dbt.h needs windows.h first.
 #include <dbt.h>
 
+#include <cstdio>
 #include <cwchar>
 
 int wmain(int argc, wchar_t** argv) {
@@ -16,7 +17,12 @@ int wmain(int argc, wchar_t** argv) {
   const bool leave = argc == 3 && std::wcscmp(argv[1], L"leave") == 0;
   const wchar_t* letter = argv[2];
   if ((!arrive && !leave) || std::wcslen(letter) != 2 || letter[1] != L':') return 2;
-  if (!DefineDosDeviceW(arrive ? 0 : DDD_REMOVE_DEFINITION, letter, arrive ? argv[3] : nullptr)) {
+  // Wine's mount manager, when it loads, makes a letter of every link in the
+  // prefix's dosdevices folder and drops that letter again as it sees fit: a
+  // letter already gone when the stick leaves is gone all the same.
+  if (!DefineDosDeviceW(arrive ? 0 : DDD_REMOVE_DEFINITION, letter, arrive ? argv[3] : nullptr) &&
+      (arrive || GetLastError() != ERROR_FILE_NOT_FOUND)) {
+    std::fprintf(stderr, "DefineDosDevice failed with error %lu\n", GetLastError());
     return 1;
   }
   DEV_BROADCAST_VOLUME volume{};

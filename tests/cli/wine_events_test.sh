@@ -49,10 +49,10 @@ k --set-interval 3600 || fail "--set-interval refused 3600"
 
 arrive() {
   ln -sfn "$work/stick" "$WINEPREFIX/dosdevices/q:"
-  timeout 30 wine "$announce" arrive Q: 'C:\windows' || fail "announce_drive could not define Q:"
+  timeout 30 wine "$announce" arrive Q: 'C:\windows' || fail "announce_drive could not define Q: ($?)"
 }
 leave() {
-  timeout 30 wine "$announce" leave Q: || fail "announce_drive could not remove Q:"
+  timeout 30 wine "$announce" leave Q: || fail "announce_drive could not remove Q: ($?)"
   rm -f "$WINEPREFIX/dosdevices/q:"
 }
 count() { if [ -f "$runs" ]; then grep -c 'Q:' "$runs" || true; else echo 0; fi; }
