@@ -14,6 +14,7 @@ endif()
 include(GNUInstallDirs)
 
 install(TARGETS kestrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT cli)
+install(TARGETS kestrun_udisks LIBRARY DESTINATION ${KESTRUN_MODULE_DIR} COMPONENT cli)
 install(TARGETS kestrun_window RUNTIME DESTINATION ${KESTRUN_WINDOW_DIR} COMPONENT desktop)
 
 install(FILES packaging/${KESTRUN_DESKTOP_ID}.desktop

@@ -91,12 +91,31 @@ kestrun --list-drives >"$work/drives" || fail "kestrun --list-drives failed alon
 head -n 1 "$work/drives" | grep -q '^root' || fail "kestrun --list-drives printed: $(cat "$work/drives")"
 printf 'label:A\nexec:b\n' | kestrun --validate - >"$work/report" || fail "kestrun --validate failed alone"
 grep -qx 'Entry seems okay' "$work/report" || fail "kestrun --validate printed: $(cat "$work/report")"
+# D-Bus is loaded only by the modes that need udisks2, from the module the
+# package installs; without the module they say so.
+if ldd /usr/bin/kestrun | grep -F libdbus; then fail "/usr/bin/kestrun loads D-Bus at every start"; fi
+mount_says() {
+  DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-bus" kestrun --headless --mount \
+    </dev/null >"$work/mount.log" 2>&1 &
+  local pid=$!
+  for _ in $(seq 100); do grep -q 'not mounting drives' "$work/mount.log" && break; sleep 0.1; done
+  kill -TERM "$pid"
+  wait "$pid" || true
+  grep 'not mounting drives' "$work/mount.log" || true
+}
+module=$(dpkg -L kestrun-cli | grep '/kestrun-udisks\.so$') || fail "kestrun-cli holds no udisks2 module"
+mount_says | grep -q 'system bus cannot be reached' ||
+  fail "kestrun --headless --mount did not load $module: $(cat "$work/mount.log")"
+"${sudo[@]}" mv "$module" "$work/"
+mount_says | grep -q 'udisks2 support is not installed' ||
+  fail "without its module, kestrun --headless --mount said: $(cat "$work/mount.log")"
+"${sudo[@]}" mv "$work/kestrun-udisks.so" "$module"
 status=0
 kestrun </dev/null 2>"$work/err" || status=$?
 [ "$status" -eq 127 ] || fail "kestrun without arguments and without the window gave status $status"
 grep -qF /usr/libexec/kestrun/kestrun-window "$work/err" ||
   fail "kestrun without the window program says: $(cat "$work/err")"
 echo "ok: kestrun-cli alone: depends on no display library, lists drives, validates," \
-  "and without arguments says: $(head -n 1 "$work/err")"
+  "loads its udisks2 module for --mount, and without arguments says: $(head -n 1 "$work/err")"
 echo "kestrun-cli Depends: $depends"
 echo "kestrun Depends: $(dpkg-deb -f "$desktop" Depends)"

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "platform/linux/udisks.h"
-#include "platform/storage_service.h"
 
 namespace kestrun::platform {
 
@@ -79,6 +78,8 @@ class UdisksEjector : public QObject, public modGeneral::Ejector {
 
 }  // namespace
 
-std::unique_ptr<modGeneral::Ejector> make_ejector() { return std::make_unique<UdisksEjector>(); }
+std::unique_ptr<modGeneral::Ejector> make_udisks_ejector() {
+  return std::make_unique<UdisksEjector>();
+}
 
 }  // namespace kestrun::platform

@@ -9,8 +9,11 @@
 #include <QString>
 #include <QVariantMap>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "engine/eject.h"
 
 namespace kestrun::platform {
 
@@ -56,5 +59,8 @@ std::vector<UdisksFilesystem> read_filesystems(const QDBusMessage& reply);
 
 /// udisks2's reason in a failed reply, escaped for the log by the caller.
 std::string reason_of(const QDBusMessage& reply);
+
+/// Ejects through udisks2.
+std::unique_ptr<modGeneral::Ejector> make_udisks_ejector();
 
 }  // namespace kestrun::platform

@@ -1,45 +1,29 @@
 // SPDX-License-Identifier: MIT
-// The labelled filesystems present but not mounted: udisks2 knows them when
-// it runs; else udev's database, which any user can read, names them.
+// The storage service on Linux. The labelled filesystems present but not
+// mounted are named by udev's database, which any user can read, and where
+// it names any and udisks2 runs, by udisks2, which also knows the ones it was
+// told to keep out of sight. Ejecting and mounting go through udisks2.
 #include <sys/sysmacros.h>
 
-#include <QDBusConnection>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 
+#include "engine/text_bytes.h"
 #include "platform/linux/labels.h"
-#include "platform/linux/mounter.h"
 #include "platform/linux/mountinfo.h"
-#include "platform/linux/udisks.h"
+#include "platform/linux/udisks_module.h"
 #include "platform/storage_service.h"
 
 namespace kestrun::platform {
 
 namespace {
 
-// Short: --explain waits on it, and a service that does not answer soon is
-// as good as absent.
-constexpr int kTimeoutMs = 3000;
 constexpr std::string_view kUdevData = "/run/udev/data";
-
-std::optional<std::vector<modGeneral::UnmountedVolume>> from_udisks() {
-  auto bus = QDBusConnection::systemBus();
-  if (!bus.isConnected()) return std::nullopt;
-  const auto reply = bus.call(managed_objects_call(), QDBus::Block, kTimeoutMs);
-  if (reply.type() != QDBusMessage::ReplyMessage) return std::nullopt;
-  std::vector<modGeneral::UnmountedVolume> volumes;
-  for (const auto& filesystem : read_filesystems(reply)) {
-    if (filesystem.ignored || !filesystem.mount_points.empty() || filesystem.label.empty()) {
-      continue;
-    }
-    volumes.push_back({filesystem.device, filesystem.label, identity_of(filesystem)});
-  }
-  return volumes;
-}
 
 std::set<dev_t> mounted_devices() {
   std::ifstream file{std::string(kMountTablePath)};
@@ -89,18 +73,66 @@ std::vector<modGeneral::UnmountedVolume> from_udev() {
   return volumes;
 }
 
+// Without a system bus there is no udisks2 to ask, and loading D-Bus only to
+// learn that would cost --list-drives most of its time.
+bool system_bus_present() {
+  if (std::getenv("DBUS_SYSTEM_BUS_ADDRESS") != nullptr) return true;
+  std::error_code ignored;
+  return std::filesystem::exists("/var/run/dbus/system_bus_socket", ignored);
+}
+
+// Until the first eject, whose answer it waits for anyway, the module need
+// not be loaded.
+class LoadingEjector : public modGeneral::Ejector {
+ public:
+  void eject(const modGeneral::LaunchRequest& request, Done done) override {
+    if (!ejector_) {
+      std::string why;
+      const auto* module = udisks_module(&why);
+      if (!module) {
+        done({false, why});
+        return;
+      }
+      ejector_ = module->make_ejector();
+    }
+    ejector_->eject(request, std::move(done));
+  }
+
+ private:
+  std::unique_ptr<modGeneral::Ejector> ejector_;
+};
+
+// Stands in for the mounter when the module cannot be loaded: says so once.
+class NoMounter : public QObject {
+ public:
+  explicit NoMounter(const std::function<void(const std::string&)>& log, const std::string& why) {
+    log("  not mounting drives: " + modGeneral::escape_for_terminal(why));
+  }
+};
+
 }  // namespace
 
+std::unique_ptr<modGeneral::Ejector> make_ejector() { return std::make_unique<LoadingEjector>(); }
+
 std::vector<modGeneral::UnmountedVolume> unmounted_volumes() {
-  if (auto volumes = from_udisks()) return std::move(*volumes);
-  return from_udev();
+  auto volumes = from_udev();
+  // udisks2 learns of filesystems from udev: where udev's database has none,
+  // udisks2 has none either, and need not be asked.
+  if (volumes.empty() || !system_bus_present()) return volumes;
+  if (const auto* module = udisks_module(nullptr)) {
+    if (auto known = module->unmounted_volumes()) return std::move(*known);
+  }
+  return volumes;
 }
 
 bool can_mount_volumes() { return true; }
 
 std::unique_ptr<QObject> mount_named_volumes(std::function<std::string()> read_script,
                                              std::function<void(const std::string&)> log) {
-  return std::make_unique<UdisksMounter>(std::move(read_script), std::move(log));
+  std::string why;
+  const auto* module = udisks_module(&why);
+  if (!module) return std::make_unique<NoMounter>(log, why);
+  return module->mount_named_volumes(std::move(read_script), std::move(log));
 }
 
 }  // namespace kestrun::platform
