@@ -21,11 +21,11 @@ struct Loaded {
 };
 
 Loaded load() {
-  const std::filesystem::path folder = std::filesystem::path(running_program()).parent_path();
+  const auto places =
+      installed_places(running_program(), kModuleFile,
+                       {KESTRUN_MODULE_DIR_FROM_BIN, KESTRUN_MODULE_DIR_FROM_WINDOW_DIR});
   Loaded loaded;
-  for (const std::filesystem::path& place :
-       {folder / kModuleFile, folder / KESTRUN_MODULE_DIR_FROM_BIN / kModuleFile,
-        folder / KESTRUN_MODULE_DIR_FROM_WINDOW_DIR / kModuleFile}) {
+  for (const auto& place : places) {
     std::error_code ignored;
     if (!std::filesystem::exists(place, ignored)) continue;
     // Never closed: the objects it makes live as long as the program.
@@ -40,8 +40,9 @@ Loaded load() {
     return loaded;
   }
   if (loaded.error.empty()) {
-    loaded.error = std::string("udisks2 support is not installed: no ") + kModuleFile + " in " +
-                   (folder / KESTRUN_MODULE_DIR_FROM_BIN).lexically_normal().string();
+    std::string tried;
+    for (const auto& place : places) tried += (tried.empty() ? "" : ", ") + place;
+    loaded.error = "udisks2 support is not installed; looked for " + tried;
   }
   return loaded;
 }

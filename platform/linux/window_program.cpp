@@ -30,10 +30,18 @@ std::string running_program() {
   return path;
 }
 
-std::vector<std::string> window_program_places(const std::string& program) {
+std::vector<std::string> installed_places(const std::string& program, std::string_view file,
+                                          std::initializer_list<std::string_view> folders) {
   const std::filesystem::path folder = std::filesystem::path(program).parent_path();
-  const std::filesystem::path installed = folder / KESTRUN_WINDOW_DIR_FROM_BIN / "kestrun-window";
-  return {(folder / "kestrun-window").string(), installed.lexically_normal().string()};
+  std::vector<std::string> places{(folder / file).string()};
+  for (const auto installed : folders) {
+    places.push_back((folder / installed / file).lexically_normal().string());
+  }
+  return places;
+}
+
+std::vector<std::string> window_program_places(const std::string& program) {
+  return installed_places(program, "kestrun-window", {KESTRUN_WINDOW_DIR_FROM_BIN});
 }
 
 bool open_window_program(char* argv[], std::string* error) {

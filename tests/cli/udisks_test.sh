@@ -57,6 +57,13 @@ until_true() {
   shift
   while ! "$@"; do [ "$(date +%s%N)" -lt "$deadline" ] || return 1; sleep 0.02; done
 }
+# stop_kestrun AS: SIGTERM ends the Kestrun started last, within 10 s and well.
+stop_kestrun() {
+  kill -TERM "$pid"
+  until_true 10 sh -c "! kill -0 $pid 2>/dev/null" || fail "kestrun$1 still runs 10 s after SIGTERM"
+  wait "$pid" || fail "SIGTERM gave a failing exit status$1"
+  pid=
+}
 log_has() { grep -qF -- "$1" "$work/log.txt"; }
 runs() { if [ -f "$work/runs.txt" ]; then grep -c . "$work/runs.txt"; else echo 0; fi; }
 finished_lines() { grep -c "finished: '$named'" "$work/log.txt" || true; }
@@ -158,10 +165,7 @@ mounted "$stranger" && fail "a filesystem no entry names was mounted"
 mounted "$pinned" && fail "a pinned entry's label on another volume was mounted"
 echo "ok: filesystems no entry names, or of another volume than the pinned one, stay unmounted"
 
-kill -TERM "$pid"
-until_true 10 sh -c "! kill -0 $pid 2>/dev/null" || fail "kestrun still runs 10 s after SIGTERM"
-wait "$pid" || fail "SIGTERM gave a failing exit status"
-pid=
+stop_kestrun ""
 echo "--- log"
 cat "$work/log.txt"
 detach "$stranger"
@@ -240,10 +244,7 @@ until_true 15 user_ran || { cat "$work/user.log"; fail "nobody's command did not
 until_true 10 user_log_has "  ejected: '$user_label' from " ||
   { cat "$work/user.log"; fail "nobody's stick was not ejected"; }
 echo "ok: with the polkit rule a user without a session mounts, runs and ejects"
-kill -TERM "$pid"
-until_true 10 sh -c "! kill -0 $pid 2>/dev/null" || fail "kestrun as nobody still runs after SIGTERM"
-wait "$pid" || fail "SIGTERM gave a failing exit status as nobody"
-pid=
+stop_kestrun " as nobody"
 echo "--- log as nobody"
 cat "$work/user.log"
 echo "PASS"
